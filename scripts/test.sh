@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh
+build_dir=${CLIPMILL_BUILD_DIR:-build}
+cd "$build_dir"
+ctest --output-on-failure -j "$(nproc)"

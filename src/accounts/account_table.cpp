@@ -1,0 +1,126 @@
+#include "accounts/account_table.h"
+
+namespace clipmill {
+
+const std::array<AccountColumnSpec, kAccountColumnCount>& accountColumns() {
+    static const std::array<AccountColumnSpec, kAccountColumnCount> columns = {{
+        {"序号", 50},
+        {"昵称", 66},
+        {"素材目录", 77},
+        {"账号标识", 66},
+        {"状态", 80},
+        {"正在发布", 80},
+        {"今天已发", 50},
+        {"主页", 50},
+        {"类目", 50},
+        {"h已发布", 50},
+        {"h审核中", 50},
+        {"h发布失败", 50},
+        {"s已发布", 50},
+        {"s审核中", 50},
+        {"s发布失败", 50},
+        {"昨日收入", 50},
+        {"本月", 50},
+        {"总收入", 50},
+    }};
+    return columns;
+}
+
+namespace {
+bool validColumn(int column) { return column >= 0 && column < kAccountColumnCount; }
+}  // namespace
+
+int AccountTable::rowCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(rows_.size());
+}
+
+std::string AccountTable::cell(int row, int column) const {
+    std::lock_guard lock(mutex_);
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || !validColumn(column)) return {};
+    return rows_[row][column];
+}
+
+void AccountTable::setCell(int row, int column, const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size()) || !validColumn(column)) return;
+        if (rows_[row][column] == text) return;
+        rows_[row][column] = text;
+    }
+    notify({Change::CellChanged, row, column});
+}
+
+AccountTable::Row AccountTable::row(int row) const {
+    std::lock_guard lock(mutex_);
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
+    return rows_[row];
+}
+
+std::vector<AccountTable::Row> AccountTable::rows() const {
+    std::lock_guard lock(mutex_);
+    return rows_;
+}
+
+int AccountTable::appendRow() {
+    int index;
+    {
+        std::lock_guard lock(mutex_);
+        rows_.emplace_back();
+        index = static_cast<int>(rows_.size()) - 1;
+    }
+    notify({Change::RowAppended, index});
+    return index;
+}
+
+void AccountTable::removeRow(int row) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+        rows_.erase(rows_.begin() + row);
+    }
+    notify({Change::RowRemoved, row});
+}
+
+void AccountTable::moveRowToBottom(int row) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+        Row moved = std::move(rows_[row]);
+        rows_.erase(rows_.begin() + row);
+        rows_.push_back(std::move(moved));
+    }
+    notify({Change::RowMoved, row});
+}
+
+void AccountTable::clear() {
+    {
+        std::lock_guard lock(mutex_);
+        rows_.clear();
+    }
+    notify({Change::Reset});
+}
+
+void AccountTable::setCurrentRow(int row) { currentRow_.store(row); }
+
+int AccountTable::subscribe(Listener listener) {
+    std::lock_guard lock(listenerMutex_);
+    listeners_.emplace_back(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void AccountTable::unsubscribe(int id) {
+    std::lock_guard lock(listenerMutex_);
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void AccountTable::notify(const Event& event) {
+    std::vector<Listener> current;
+    {
+        std::lock_guard lock(listenerMutex_);
+        for (auto& [id, listener] : listeners_) current.push_back(listener);
+    }
+    for (auto& listener : current) listener(event);
+}
+
+}  // namespace clipmill

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace clipmill {
+
+// Column indexes of the account list.
+enum AccountColumn : int {
+    kColumnIndex = 0,      // 序号
+    kColumnNick = 1,       // 昵称
+    kColumnFolder = 2,     // 素材目录
+    kColumnId = 3,         // 账号标识
+    kColumnStatus = 4,     // 状态
+    kColumnPublishing = 5, // 正在发布
+    kColumnDoneToday = 6,  // 今天已发
+};
+
+constexpr int kAccountColumnCount = 18;
+
+struct AccountColumnSpec {
+    const char* header;
+    int width;
+};
+
+// Headers and widths of the 18 columns, in order.
+const std::array<AccountColumnSpec, kAccountColumnCount>& accountColumns();
+
+// The account list as data: rows of 18 text cells, safe to use from any thread, with
+// listeners that the window uses to mirror it. Operations on a row that does not exist
+// do nothing and reads of it give "".
+class AccountTable {
+public:
+    using Row = std::array<std::string, kAccountColumnCount>;
+
+    enum class Change { Reset, RowAppended, RowRemoved, RowMoved, CellChanged };
+    struct Event {
+        Change change;
+        int row = -1;     // the row concerned (RowMoved: where it was)
+        int column = -1;  // CellChanged only
+    };
+    using Listener = std::function<void(const Event&)>;
+
+    int rowCount() const;
+    std::string cell(int row, int column) const;
+    void setCell(int row, int column, const std::string& text);
+    Row row(int row) const;
+    std::vector<Row> rows() const;
+
+    int appendRow();  // returns the new row's index
+    void removeRow(int row);
+    void moveRowToBottom(int row);
+    void clear();
+
+    // The row that list operations and the run act on; 0-based, -1 when none.
+    int currentRow() const { return currentRow_.load(); }
+    void setCurrentRow(int row);
+
+    int subscribe(Listener listener);
+    void unsubscribe(int id);
+
+private:
+    void notify(const Event& event);
+
+    mutable std::mutex mutex_;
+    std::vector<Row> rows_;
+    std::atomic<int> currentRow_{-1};
+    std::mutex listenerMutex_;
+    int nextListener_ = 0;
+    std::vector<std::pair<int, Listener>> listeners_;
+};
+
+}  // namespace clipmill
