@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "accounts/account_record.h"
+#include "support/clock.h"
+
+namespace clipmill {
+
+// What the page steps get from the run while one video is being published.
+struct PublishContext {
+    Waiter& waiter;                      // every wait of the page steps; false = Stop
+    int row = -1;                        // the account list row the run works on
+    std::function<bool()> giveUpCheck;   // false: give the video up at once
+    std::function<void()> abandonTimer;  // reset the elapsed seconds and stop the ticker
+};
+
+// Picks a video from a material folder and disposes of it once it is published.
+class VideoMaterial {
+public:
+    virtual ~VideoMaterial() = default;
+    // Full path of one video, or "" when there is none this time; writes its own status
+    // texts into `row` of the account list and the status bar.
+    virtual std::string selectVideo(const std::string& folder, int row) = 0;
+    // Moves or deletes a published video and its same-name cover.
+    virtual void disposeVideo(const std::string& videoPath) = 0;
+};
+
+// Fills the job with everything typed on the page that is not typed by hand.
+class JobComposer {
+public:
+    virtual ~JobComposer() = default;
+    virtual void composeJob(UploadJob& job) = 0;
+    virtual void copyRandomCover(const std::string& videoPath) = 0;
+};
+
+// Publishes the video named in the job. 1 = published; anything else = failed or given up.
+class Publisher {
+public:
+    virtual ~Publisher() = default;
+    virtual int publishVideo(UploadJob& job, PublishContext& context) = 0;
+};
+
+// Hangs up and redials the broadband connection between accounts.
+class Redialer {
+public:
+    virtual ~Redialer() = default;
+    virtual void redial(Waiter& waiter) = 0;
+};
+
+// The current account's browser as the run loop sees it.
+class BrowserControl {
+public:
+    virtual ~BrowserControl() = default;
+    virtual void closeBrowser() = 0;                            // harmless when closed
+    virtual void setBrowserTitle(const std::string& title) = 0; // harmless when closed
+};
+
+// The operations the run loop hands off to, one object per concern.
+struct RunServices {
+    VideoMaterial& material;
+    JobComposer& composer;
+    Publisher& publisher;
+    Redialer& redialer;
+    BrowserControl& browser;
+};
+
+}  // namespace clipmill
