@@ -6,13 +6,11 @@
 namespace clipmill {
 
 void StopSignal::request() {
-    std::vector<std::function<void()>> toWake;
-    {
-        std::lock_guard lock(mutex_);
-        if (requested_.exchange(true)) return;
-        for (auto& [id, wake] : wakes_) toWake.push_back(wake);
-    }
-    for (auto& wake : toWake) wake();
+    // The wake-ups run under the lock so that removeWake() cannot return while one is
+    // still running: a waiter may free what its wake-up touches as soon as it is removed.
+    std::lock_guard lock(mutex_);
+    if (requested_.exchange(true)) return;
+    for (auto& [id, wake] : wakes_) wake();
 }
 
 int StopSignal::onRequest(std::function<void()> wake) {

@@ -1,0 +1,31 @@
+#include "engine/elapsed_ticker.h"
+
+namespace clipmill {
+
+ElapsedTicker::ElapsedTicker(Clock& clock, StopSignal& runStop, std::atomic<int>& elapsedSeconds, Report report)
+    : clock_(clock),
+      runStop_(runStop),
+      runStopWake_(runStop.onRequest([this] { stop_.request(); })),
+      elapsedSeconds_(elapsedSeconds),
+      report_(std::move(report)) {
+    if (runStop.requested()) stop_.request();
+    clock_.enterThread();
+    thread_ = std::thread([this] { tick(); });
+}
+
+ElapsedTicker::~ElapsedTicker() {
+    runStop_.removeWake(runStopWake_);
+    stop_.request();
+    thread_.join();
+}
+
+void ElapsedTicker::tick() {
+    Waiter waiter(clock_, stop_);
+    while (!waiter.stopped()) {
+        report_(++elapsedSeconds_);
+        if (!waiter.waitSeconds(1)) break;
+    }
+    clock_.leaveThread();
+}
+
+}  // namespace clipmill

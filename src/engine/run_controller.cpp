@@ -1,0 +1,280 @@
+#include "engine/run_controller.h"
+
+#include <algorithm>
+
+#include "engine/elapsed_ticker.h"
+#include "engine/forbidden_hours.h"
+#include "support/random.h"
+
+namespace clipmill {
+
+namespace {
+
+const char* const kStartButton = "开始";
+const char* const kCaptionStart = "开始";
+const char* const kCaptionStop = "停止";
+
+std::string countdownText(int seconds) { return "延时" + std::to_string(seconds) + "秒后继续"; }
+
+// A material folder is used as given: a path ending in a separator counts as missing.
+bool folderExists(const std::string& folder) {
+    if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return false;
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::u8path(folder), ec);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::u8path(path), ec);
+}
+
+}  // namespace
+
+// One press of Start: the worker thread and what it owns for the turn in progress.
+class RunController::Run {
+public:
+    Run(RunController& owner, std::shared_ptr<Run> previous)
+        : owner_(owner), env_(owner.env_), waiter_(env_.clock, stop_), previous_(std::move(previous)) {}
+
+    ~Run() { join(); }
+
+    void start() {
+        env_.clock.enterThread();
+        thread_ = std::thread([this] { body(); });
+    }
+
+    void requestStop() { stop_.request(); }
+    bool alive() const { return alive_.load(); }
+
+    void join() {
+        std::lock_guard lock(joinMutex_);
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    void body() {
+        if (previous_) {
+            previous_->requestStop();
+            previous_->join();
+            previous_.reset();
+        }
+        runPasses();
+        ticker_.reset();
+        alive_ = false;
+        env_.clock.leaveThread();
+    }
+
+    WindowState& window() { return env_.window; }
+    AccountTable& table() { return env_.accounts; }
+    RunServices& services() { return env_.services; }
+
+    void runPasses() {
+        while (runOnePass()) {
+        }
+    }
+
+    // One pass over the list; true when another pass is to follow.
+    bool runOnePass() {
+        const int rows = table().rowCount();
+        window().setCaption("分组框6", "账号列表（右键点击操作）当前有账号：" + std::to_string(rows) + "个");
+        const int perAccount = window().checked("选择框_切换账号") ? window().number("编辑框_单账号上传") : 1;
+        window().setCaption("分组框_控制", "当前设置，每个账号发布" + std::to_string(perAccount) + "个视频后切换");
+        if (window().number("编辑框_账号序列") > rows) window().setText("编辑框_账号序列", "1");
+
+        for (int i = 1; i <= rows; ++i) {
+            if (waiter_.stopped()) return false;
+            if (window().number("编辑框_账号序列") > i) continue;
+            if (!runAccountTurn(i, perAccount)) return false;
+        }
+        if (waiter_.stopped() || !window().checked("选择框_自动循环")) return false;
+        return pauseBetweenPasses(rows);
+    }
+
+    bool pauseBetweenPasses(int rows) {
+        const int pause = window().number("编辑框_循环间隔");
+        for (int k = 1; k <= pause; ++k) {
+            window().setCaption("分组框6", "本轮结束，等待" + std::to_string(pause - k) + "秒继续下一轮");
+            if (!waiter_.waitSeconds(1)) return false;
+        }
+        // An empty list with no pause would spin: give the next pass a second.
+        if (pause <= 0 && rows == 0) return waiter_.waitSeconds(1);
+        return !waiter_.stopped();
+    }
+
+    bool runAccountTurn(int index, int perAccount) {
+        table().setCell(table().currentRow(), kColumnDoneToday, "");
+        const int row = index - 1;
+        table().setCurrentRow(row);
+        int done = parseWholeNumber(table().cell(row, kColumnDoneToday));
+        for (int attempt = 1; attempt <= perAccount; ++attempt) {
+            if (perAccount - done <= 0) break;
+            if (!runAttempt(row, done)) return false;
+        }
+        return endAccountTurn(index);
+    }
+
+    bool endAccountTurn(int index) {
+        services().browser.closeBrowser();
+        window().setText("编辑框_账号序列", std::to_string(index + 1));
+        if (!waiter_.waitMs(900)) return false;
+        if (window().checked("选择框_换ip")) {
+            services().redialer.redial(waiter_);
+            if (waiter_.stopped()) return false;
+        }
+        if (window().checked("选择框_2账号间隔")) return waiter_.waitSeconds(window().number("编辑框_账号间隔"));
+        return true;
+    }
+
+    std::string materialFolder(int row) {
+        const std::string own = table().cell(row, kColumnFolder);
+        return folderExists(own) ? own : window().text("编辑框_视频素材目录");
+    }
+
+    // One attempt at publishing a video for the account in `row`; false when stopped.
+    bool runAttempt(int row, int& done) {
+        const std::string video = services().material.selectVideo(materialFolder(row), row);
+        if (waiter_.stopped()) return false;
+        if (video.empty() || !fileExists(video)) return waiter_.waitMs(900) && waiter_.waitMs(900);
+
+        prepareJob(row, video);
+        const int result = publishWithTicker(row, video);
+        if (waiter_.stopped()) return false;
+        if (result == 1) {
+            if (!successPause(row, video)) return false;
+            ++done;
+            table().setCell(row, kColumnDoneToday, std::to_string(done));
+        } else {
+            table().setCell(row, kColumnStatus, "上传失败");
+        }
+        return waiter_.waitMs(900);
+    }
+
+    void prepareJob(int row, const std::string& video) {
+        const std::string id = table().cell(row, kColumnId);
+        record_.clear();
+        if (env_.readAccountFile) env_.readAccountFile(env_.accountFolder / std::filesystem::u8path(id + ".json"), record_);
+        record_.setText("视频路径", video);
+        record_.setText("缓存id", id);
+        services().composer.composeJob(record_);
+    }
+
+    int publishWithTicker(int row, const std::string& video) {
+        startTicker(row);
+        table().setCell(row, kColumnPublishing, video);
+        services().composer.copyRandomCover(video);
+        int result = 0;
+        if (waitForbiddenHours()) {
+            PublishContext context{waiter_, row, [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
+            result = services().publisher.publishVideo(record_, context);
+        }
+        ticker_.reset();
+        return result;
+    }
+
+    void startTicker(int row) {
+        owner_.elapsedSeconds_ = 0;
+        const int limit = owner_.giveUpSeconds_.load();
+        ticker_.reset();
+        ticker_ = std::make_unique<ElapsedTicker>(env_.clock, stop_, owner_.elapsedSeconds_, [this, row, limit](int elapsed) {
+            table().setCell(row, kColumnStatus, "耗时：" + std::to_string(elapsed) + "/" + std::to_string(limit));
+        });
+        record_.setInteger("耗时句柄", ++tickerCount_);
+    }
+
+    bool waitForbiddenHours() {
+        while (window().checked("选择框_禁止指定时间") &&
+               isForbiddenHour(window().text("编辑框_禁止指定时间"), env_.clock.localHour())) {
+            services().browser.setBrowserTitle("现在是禁用时间段");
+            if (!waiter_.waitSeconds(60)) return false;
+        }
+        return !waiter_.stopped();
+    }
+
+    bool giveUpCheck() {
+        const int limit = owner_.giveUpSeconds_.load();
+        if (limit == 0) return true;
+        if (owner_.elapsedSeconds_.load() <= limit) return true;
+        owner_.elapsedSeconds_ = 0;
+        services().browser.closeBrowser();
+        if (ticker_) ticker_->requestStop();
+        return false;
+    }
+
+    void abandonTimer() {
+        owner_.elapsedSeconds_ = 0;
+        if (ticker_) ticker_->requestStop();
+    }
+
+    bool successPause(int row, const std::string& video) {
+        const int low = window().number("编辑框_视频间隔");
+        const int high = window().number("编辑框_视频间隔1");
+        const int pause = env_.drawPause ? env_.drawPause(low, high) : randomInclusive(low, high);
+        table().setCell(row, kColumnStatus, countdownText(pause));
+        services().material.disposeVideo(video);
+        for (int k = 1; k <= pause; ++k) {
+            const std::string text = countdownText(pause - k);
+            table().setCell(row, kColumnStatus, text);
+            services().browser.setBrowserTitle(text);
+            if (!waiter_.waitSeconds(1)) return false;
+        }
+        table().setCell(row, kColumnStatus, "");
+        return true;
+    }
+
+    RunController& owner_;
+    RunEnvironment& env_;
+    StopSignal stop_;
+    Waiter waiter_;
+    std::shared_ptr<Run> previous_;
+    std::mutex joinMutex_;
+    std::thread thread_;
+    std::atomic<bool> alive_{true};
+    UploadJob record_;
+    std::unique_ptr<ElapsedTicker> ticker_;
+    int tickerCount_ = 0;
+};
+
+RunController::RunController(RunEnvironment environment) : env_(std::move(environment)) {}
+
+RunController::~RunController() {
+    std::shared_ptr<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        run = std::move(current_);
+    }
+    if (run) {
+        run->requestStop();
+        run->join();
+    }
+}
+
+void RunController::toggleRun() {
+    giveUpSeconds_ = env_.window.checked("选择框_自动放弃") ? env_.window.number("放弃秒") : 0;
+    std::lock_guard lock(mutex_);
+    const std::string caption = env_.window.caption(kStartButton);
+    if (caption == kCaptionStart) {
+        auto run = std::make_shared<Run>(*this, std::move(current_));
+        current_ = run;
+        run->start();
+        env_.window.setCaption(kStartButton, kCaptionStop);
+    } else if (caption == kCaptionStop) {
+        env_.window.setCaption(kStartButton, kCaptionStart);
+        if (current_) current_->requestStop();
+    }
+}
+
+bool RunController::workerAlive() const {
+    std::lock_guard lock(mutex_);
+    return current_ && current_->alive();
+}
+
+void RunController::joinWorker() {
+    std::shared_ptr<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        run = current_;
+    }
+    if (run) run->join();
+}
+
+}  // namespace clipmill

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "accounts/account_record.h"
+#include "accounts/account_table.h"
+#include "engine/run_services.h"
+#include "settings/window_state.h"
+#include "support/clock.h"
+
+namespace clipmill {
+
+// Everything a run works with.
+struct RunEnvironment {
+    Clock& clock;
+    WindowState& window;
+    AccountTable& accounts;
+    RunServices services;
+    // The folder that holds the account files, <id>.json.
+    std::filesystem::path accountFolder;
+    // Reads one account file into the record; false when it could not be read.
+    std::function<bool(const std::filesystem::path&, AccountRecord&)> readAccountFile;
+    // The random draw of the pause after a published video.
+    std::function<int(int, int)> drawPause;
+};
+
+// Start/Stop and the worker that walks the account list. Stop is cooperative: every
+// wait of the worker and its ticker ends as soon as Stop is pressed, and page steps see
+// it through their waiter, so a run ends within a second wherever it is.
+class RunController {
+public:
+    explicit RunController(RunEnvironment environment);
+    ~RunController();  // stops a run in progress and waits for its threads
+    RunController(const RunController&) = delete;
+    RunController& operator=(const RunController&) = delete;
+
+    // The Start/Stop button and the hot key. Never blocks the calling thread.
+    void toggleRun();
+
+    // True while a worker is alive (a stopped one may take up to a second to end).
+    bool workerAlive() const;
+    // Waits for the current worker to end by itself or after Stop; for tests and shutdown.
+    void joinWorker();
+
+    int giveUpSeconds() const { return giveUpSeconds_.load(); }
+    int elapsedSeconds() const { return elapsedSeconds_.load(); }
+
+private:
+    class Run;
+
+    RunEnvironment env_;
+    std::atomic<int> giveUpSeconds_{0};
+    std::atomic<int> elapsedSeconds_{0};
+    mutable std::mutex mutex_;
+    std::shared_ptr<Run> current_;
+};
+
+}  // namespace clipmill
