@@ -1,0 +1,69 @@
+#include "accounts/account_file.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <string_view>
+
+#include "support/atomic_file.h"
+
+namespace clipmill {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool parseRecord(std::string_view json, AccountRecord& record) {
+    if (json.starts_with(kByteOrderMark)) json.remove_prefix(kByteOrderMark.size());
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
+    if (document.HasParseError() || !document.IsObject()) return false;
+    for (const auto& member : document.GetObject()) {
+        std::string key(member.name.GetString(), member.name.GetStringLength());
+        const auto& value = member.value;
+        if (value.IsString())
+            record.setText(key, std::string(value.GetString(), value.GetStringLength()));
+        else if (value.IsInt())
+            record.setInteger(key, value.GetInt());
+    }
+    return true;
+}
+
+}  // namespace
+
+bool readAccountFile(const std::filesystem::path& path, AccountRecord& record) {
+    record.clear();
+    auto content = readWholeFile(path);
+    if (!content) return false;
+    if (parseRecord(*content, record)) return true;
+    record.clear();
+    return false;
+}
+
+std::string accountFileContent(const AccountRecord& record) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
+    bool ok = writer.StartObject();
+    for (const auto& [key, value] : record.entries()) {
+        ok = ok && writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+        if (const auto* text = std::get_if<std::string>(&value))
+            ok = ok && writer.String(text->data(), static_cast<rapidjson::SizeType>(text->size()));
+        else
+            ok = ok && writer.Int(std::get<std::int32_t>(value));
+    }
+    ok = ok && writer.EndObject();
+    std::string json(buffer.GetString(), buffer.GetSize());
+    // The writer copies text bytes as they are; refuse to store what no reader accepts.
+    AccountRecord check;
+    if (!ok || !parseRecord(json, check)) return {};
+    return json + "\n";
+}
+
+bool writeAccountFile(const std::filesystem::path& path, const AccountRecord& record) {
+    std::string content = accountFileContent(record);
+    if (content.empty()) return false;
+    return writeFileAtomically(path, content);
+}
+
+}  // namespace clipmill

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "accounts/account_record.h"
+#include "accounts/account_table.h"
+#include "settings/window_state.h"
+#include "support/dialogs.h"
+
+namespace clipmill {
+
+// The account files in <program>/data/list/<id>.json and the operations that turn them
+// into rows of the account list and back. It also holds the program's one shared account
+// record, which the list load and the run read the files into.
+//
+// loadAccountFile and loadAccountList may run on any thread; the other operations are
+// meant for the interface thread.
+class AccountStore {
+public:
+    static constexpr const char* kFolderField = "编辑框_视频素材目录";
+    static constexpr const char* kIdField = "编辑框_账号标识";
+
+    AccountStore(std::filesystem::path programDir, WindowState& window, AccountTable& table, Dialogs& dialogs);
+
+    // Replaces the shared record with the file's content (empty when the file cannot be
+    // read) and returns what it stored, so that a caller gets exactly this file's record
+    // even when another thread loads a file right after.
+    AccountRecord loadAccountFile(const std::filesystem::path& path);
+    // Rebuilds the list from the account files, in the order the folder lists them.
+    void loadAccountList();
+    // Creates an account with the next free id and the material folder of the window.
+    void addAccount();
+    // Writes the edited id's material folder into its file and into row currentRow.
+    void modifyAccount();
+    // Deletes the id's file for good; a missing file is no error.
+    void deleteAccountFile(const std::string& id);
+    // Sends every account file to the desktop trash; false if any stayed behind.
+    bool deleteAllAccountFiles();
+
+    std::filesystem::path listFolder() const;
+    std::filesystem::path accountFilePath(const std::string& id) const;
+    // The first id from 100 upwards that has no file.
+    std::string nextFreeId() const;
+    // Whether an id can name a file in the list folder: not empty and a plain name, so
+    // that an id taken from a hand-edited file cannot reach files elsewhere.
+    static bool isUsableId(const std::string& id);
+
+    // The shared record, copied under its lock.
+    AccountRecord sharedRecord() const;
+    void clearSharedRecord();
+    // Changes the shared record in place under its lock (the run adds its keys this way).
+    void updateSharedRecord(const std::function<void(AccountRecord&)>& change);
+
+private:
+    bool readIntoSharedRecord(const std::filesystem::path& path, AccountRecord& record);
+    std::vector<std::filesystem::path> listAccountFiles() const;
+    void appendRowFor(const std::filesystem::path& file);
+    AccountRecord storedRecord(const std::filesystem::path& file) const;
+    bool validateEditFields();
+
+    std::filesystem::path programDir_;
+    WindowState& window_;
+    AccountTable& table_;
+    Dialogs& dialogs_;
+    mutable std::mutex recordMutex_;
+    AccountRecord shared_;
+};
+
+}  // namespace clipmill

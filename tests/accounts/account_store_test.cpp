@@ -1,0 +1,287 @@
+#include "accounts/account_store.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "accounts/account_file.h"
+#include "fixtures/recording_dialogs.h"
+#include "fixtures/temp_dir.h"
+
+namespace clipmill {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingDialogs;
+using testing::TempDir;
+
+std::vector<ControlSpec> editFields() {
+    return {
+        {.name = AccountStore::kFolderField, .kind = ControlKind::TextField},
+        {.name = AccountStore::kIdField, .kind = ControlKind::TextField, .defaultText = "100"},
+    };
+}
+
+class AccountStoreTest : public ::testing::Test {
+protected:
+    std::string file(const std::string& id) { return dir.read("data/list/" + id + ".json"); }
+    void writeFile(const std::string& id, const std::string& json) { dir.write("data/list/" + id + ".json", json); }
+    AccountRecord readFile(const std::string& id) {
+        AccountRecord record;
+        readAccountFile(store.accountFilePath(id), record);
+        return record;
+    }
+    // Columns 0 to 4 of a row.
+    std::vector<std::string> cells(int row) {
+        auto r = table.row(row);
+        return {r[0], r[1], r[2], r[3], r[4]};
+    }
+    void edit(const std::string& id, const std::string& folder) {
+        window.setText(AccountStore::kIdField, id);
+        window.setText(AccountStore::kFolderField, folder);
+    }
+
+    TempDir dir;
+    WindowState window{editFields()};
+    AccountTable table;
+    RecordingDialogs dialogs;
+    AccountStore store{dir.path(), window, table, dialogs};
+};
+
+TEST_F(AccountStoreTest, AddTakesTheFirstFreeIdAndWritesTheNewAccount) {
+    writeFile("100", "{}");
+    writeFile("102", "{}");
+    table.appendRow();
+    window.setText(AccountStore::kFolderField, "/videos/a");
+
+    store.addAccount();
+    EXPECT_EQ(window.text(AccountStore::kIdField), "101");
+    EXPECT_EQ(table.currentRow(), 1);
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"2", "", "/videos/a", "101", "已添加"}));
+    EXPECT_EQ(file("101"),
+              "{\n    \"昵称\": \"自动获取\",\n    \"素材目录\": \"/videos/a\",\n    \"缓存id\": \"101\",\n"
+              "    \"分类1\": 0,\n    \"分类2\": 0,\n    \"标签\": \"\",\n    \"简介\": \"\"\n}\n");
+
+    store.addAccount();
+    EXPECT_EQ(window.text(AccountStore::kIdField), "103");
+    EXPECT_EQ(table.currentRow(), 2);
+    EXPECT_EQ(readFile("103").text("缓存id"), "103");
+
+    fs::remove(store.accountFilePath("100"));
+    EXPECT_EQ(store.nextFreeId(), "100");
+}
+
+TEST_F(AccountStoreTest, AddWithEmptyFolderCreatesTheListFolderAndStoresEmptyText) {
+    store.addAccount();
+
+    EXPECT_EQ(cells(0), (std::vector<std::string>{"1", "", "", "100", "已添加"}));
+    AccountRecord record = readFile("100");
+    EXPECT_TRUE(record.has("素材目录"));
+    EXPECT_EQ(record.text("素材目录"), "");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(AccountStoreTest, ModifyRefusesEmptyFieldsAndChangesNothing) {
+    const std::string stored = "{\"昵称\":\"小明\",\"素材目录\":\"/old\",\"缓存id\":\"100\"}";
+    writeFile("100", stored);
+    store.loadAccountList();
+    const auto rowBefore = table.row(0);
+    struct Case {
+        std::string id, folder, message;
+    };
+    const std::vector<Case> cases = {
+        {"", "/new", "账号标识 不能为空"},
+        {"100", "", "视频素材目录 不能为空"},
+        {"", "", "账号标识 不能为空"},
+    };
+    for (const auto& c : cases) {
+        dialogs.shown.clear();
+        edit(c.id, c.folder);
+        store.modifyAccount();
+        EXPECT_EQ(dialogs.shown, (std::vector<RecordingDialogs::Shown>{
+                                     {RecordingDialogs::Kind::Information, c.message, "信息："}}));
+        EXPECT_EQ(file("100"), stored);
+        EXPECT_EQ(table.row(0), rowBefore);
+    }
+}
+
+TEST_F(AccountStoreTest, ModifyRewritesFolderAndFixedKeysButKeepsNickAndOtherKeys) {
+    writeFile("100", "{\"昵称\":\"小明\",\"素材目录\":\"/old\",\"缓存id\":\"100\",\"分类1\":21,\"标签\":\"t\","
+                     "\"cookies\":\"c=1\",\"次数\":3}");
+    writeFile("101", "{\"缓存id\":\"101\"}");
+    store.loadAccountList();
+    int row = table.cell(0, kColumnId) == "100" ? 0 : 1;
+    table.setCurrentRow(row);
+
+    edit("100", "/new");
+    store.modifyAccount();
+
+    AccountRecord record = readFile("100");
+    EXPECT_EQ(record.text("昵称"), "小明");
+    EXPECT_EQ(record.text("素材目录"), "/new");
+    EXPECT_EQ(record.text("缓存id"), "100");
+    EXPECT_EQ(record.integer("分类1"), 0);
+    EXPECT_TRUE(record.has("分类2"));
+    EXPECT_EQ(record.text("标签"), "");
+    EXPECT_EQ(record.text("cookies"), "c=1");
+    EXPECT_EQ(record.integer("次数"), 3);
+    EXPECT_EQ(table.cell(row, kColumnFolder), "/new");
+    EXPECT_EQ(table.cell(row, kColumnNick), "小明");
+    EXPECT_EQ(readFile("101").text("素材目录"), "");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(AccountStoreTest, ModifyOfAnAccountWithoutFileCreatesIt) {
+    fs::create_directories(store.listFolder());
+    table.setCurrentRow(table.appendRow());
+    edit("105", "/v");
+    store.modifyAccount();
+
+    EXPECT_EQ(cells(0), (std::vector<std::string>{"1", "", "/v", "105", ""}));
+    EXPECT_EQ(readFile("105").text("素材目录"), "/v");
+    EXPECT_FALSE(readFile("105").has("昵称"));
+}
+
+TEST_F(AccountStoreTest, LoadListShowsEachFileAsARow) {
+    writeFile("100", "\xEF\xBB\xBF{\"昵称\":\"改过的名字\",\"素材目录\":\"/v/甲\",\"缓存id\":\"100\"}");
+    writeFile("101", "{\"昵称\":\"自动获取\",\"素材目录\":\"\",\"缓存id\":\"207\"}");
+    writeFile("102", "{\"昵称\":\"坏");
+    table.appendRow();
+    table.setCell(0, kColumnStatus, "old");
+
+    store.loadAccountList();
+
+    ASSERT_EQ(table.rowCount(), 3);
+    std::map<std::string, std::vector<std::string>> byId;
+    for (int row = 0; row < 3; ++row) {
+        auto c = cells(row);
+        EXPECT_EQ(c[0], std::to_string(row + 1));
+        byId[c[3]] = {c[1], c[2], c[4]};
+    }
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(byId["100"], (Cells{"改过的名字", "/v/甲", ""}));
+    EXPECT_EQ(byId["207"], (Cells{"自动获取", "", ""}));
+    EXPECT_EQ(byId["102"], (Cells{"", "", ""}));  // unreadable: named by its file
+    EXPECT_EQ(table.currentRow(), 2);
+}
+
+TEST_F(AccountStoreTest, LoadListKeepsTheFolderOrderAndSkipsOtherEntries) {
+    for (const char* id : {"130", "101", "119", "100", "125", "107", "111", "b", "a", "115"})
+        writeFile(id, std::string("{\"缓存id\":\"") + id + "\"}");
+    dir.write("data/list/notes.txt", "");
+    dir.write("data/list/100.json.bak", "");
+    dir.write("data/list/sub.json/200.json", "{\"缓存id\":\"200\"}");
+
+    std::vector<std::string> listed;
+    DIR* folder = ::opendir(store.listFolder().c_str());
+    ASSERT_NE(folder, nullptr);
+    while (dirent* entry = ::readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name.size() > 5 && name.ends_with(".json") && name != "sub.json") listed.push_back(name.substr(0, name.size() - 5));
+    }
+    ::closedir(folder);
+
+    for (int pass = 0; pass < 2; ++pass) {
+        store.loadAccountList();
+        std::vector<std::string> shown;
+        for (const auto& row : table.rows()) shown.push_back(row[kColumnId]);
+        EXPECT_EQ(shown, listed);
+        table.moveRowToBottom(0);
+    }
+}
+
+TEST_F(AccountStoreTest, MissingListFolderGivesAnEmptyList) {
+    table.appendRow();
+    store.loadAccountList();
+    EXPECT_EQ(table.rowCount(), 0);
+    EXPECT_TRUE(store.deleteAllAccountFiles());
+}
+
+TEST_F(AccountStoreTest, SharedRecordHoldsTheLastLoadedFileOrNothing) {
+    writeFile("100", "{\"昵称\":\"甲\",\"分类1\":3}");
+    writeFile("bad", "{");
+
+    AccountRecord loaded = store.loadAccountFile(store.accountFilePath("100"));
+    EXPECT_EQ(loaded.text("昵称"), "甲");
+    EXPECT_EQ(store.sharedRecord(), loaded);
+
+    store.updateSharedRecord([](AccountRecord& r) { r.setText("视频路径", "/v/1.mp4"); });
+    EXPECT_EQ(store.sharedRecord().text("视频路径"), "/v/1.mp4");
+
+    EXPECT_TRUE(store.loadAccountFile(store.accountFilePath("bad")).empty());
+    EXPECT_TRUE(store.sharedRecord().empty());
+    store.loadAccountFile(store.accountFilePath("100"));
+    store.clearSharedRecord();
+    EXPECT_TRUE(store.sharedRecord().empty());
+}
+
+// The run loads files on its worker while the user reloads the list; each load must hand
+// back the file it asked for.
+TEST_F(AccountStoreTest, ConcurrentLoadsEachGetTheirOwnFile) {
+    for (int id = 100; id < 110; ++id) writeFile(std::to_string(id), "{\"缓存id\":\"" + std::to_string(id) + "\"}");
+    std::thread lister([&] {
+        for (int i = 0; i < 50; ++i) store.loadAccountList();
+    });
+    int mismatches = 0;
+    for (int i = 0; i < 500; ++i) {
+        std::string id = std::to_string(100 + i % 10);
+        if (store.loadAccountFile(store.accountFilePath(id)).text("缓存id") != id) ++mismatches;
+    }
+    lister.join();
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_F(AccountStoreTest, DeleteRemovesOnlyFilesInTheListFolder) {
+    writeFile("100", "{}");
+    writeFile("101", "{}");
+    dir.write("data/outside.json", "{}");
+    dir.write("outside.json", "{}");
+
+    for (const char* id : {"100", "100", "999", "", "../outside", "../../outside", "..", "."})
+        store.deleteAccountFile(id);
+
+    EXPECT_FALSE(fs::exists(store.accountFilePath("100")));
+    EXPECT_TRUE(fs::exists(store.accountFilePath("101")));
+    EXPECT_TRUE(fs::exists(dir.path() / "data" / "outside.json"));
+    EXPECT_TRUE(fs::exists(dir.path() / "outside.json"));
+}
+
+TEST_F(AccountStoreTest, ModifyNeverWritesOutsideTheListFolder) {
+    fs::create_directories(store.listFolder());
+    table.setCurrentRow(table.appendRow());
+    edit("../outside", "/v");
+    store.modifyAccount();
+
+    EXPECT_FALSE(fs::exists(dir.path() / "data" / "outside.json"));
+    EXPECT_EQ(table.cell(0, kColumnId), "../outside");
+}
+
+TEST_F(AccountStoreTest, DeleteAllSendsAccountFilesToTheTrash) {
+    writeFile("100", "{\"缓存id\":\"100\"}");
+    writeFile("101", "{}");
+    dir.write("data/list/keep.txt", "");
+    dir.write("trash-home/Trash/files/100.json", "earlier");
+    dir.write("trash-home/Trash/info/100.json.trashinfo", "earlier");
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    std::string restore = saved ? saved : "";
+    ::setenv("XDG_DATA_HOME", (dir.path() / "trash-home").c_str(), 1);
+
+    bool all = store.deleteAllAccountFiles();
+
+    if (saved)
+        ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(all);
+    EXPECT_EQ(dir.read("trash-home/Trash/files/100.2.json"), "{\"缓存id\":\"100\"}");
+    EXPECT_EQ(dir.read("trash-home/Trash/files/101.json"), "{}");
+    EXPECT_TRUE(fs::exists(dir.path() / "trash-home/Trash/info/101.json.trashinfo"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(store.listFolder())) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"keep.txt"});
+}
+
+}  // namespace
+}  // namespace clipmill
