@@ -1,6 +1,7 @@
 #include "accounts/trash.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,13 +114,23 @@ fs::path topTrashFolder(const fs::path& top) {
     return top / (".Trash-" + uid);
 }
 
+fs::path homeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/') return home;
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+        return found->pw_dir;
+    return "/";
+}
+
 }  // namespace
 
 fs::path homeTrashFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     if (dataHome && *dataHome == '/') return fs::path(dataHome) / "Trash";
-    const char* home = std::getenv("HOME");
-    return fs::path(home ? home : "") / ".local" / "share" / "Trash";
+    return homeFolder() / ".local" / "share" / "Trash";
 }
 
 bool moveToTrash(const fs::path& file, const fs::path& homeTrash) {

@@ -3,11 +3,11 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <thread>
 
 #include "accounts/account_file.h"
 #include "fixtures/recording_dialogs.h"
+#include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill {
@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 std::vector<ControlSpec> editFields() {
@@ -264,17 +265,9 @@ TEST_F(AccountStoreTest, DeleteAllSendsAccountFilesToTheTrash) {
     dir.write("data/list/keep.txt", "");
     dir.write("trash-home/Trash/files/100.json", "earlier");
     dir.write("trash-home/Trash/info/100.json.trashinfo", "earlier");
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    std::string restore = saved ? saved : "";
-    ::setenv("XDG_DATA_HOME", (dir.path() / "trash-home").c_str(), 1);
+    ScopedEnv dataHome("XDG_DATA_HOME", (dir.path() / "trash-home").string());
 
-    bool all = store.deleteAllAccountFiles();
-
-    if (saved)
-        ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
-    EXPECT_TRUE(all);
+    EXPECT_TRUE(store.deleteAllAccountFiles());
     EXPECT_EQ(dir.read("trash-home/Trash/files/100.2.json"), "{\"缓存id\":\"100\"}");
     EXPECT_EQ(dir.read("trash-home/Trash/files/101.json"), "{}");
     EXPECT_TRUE(fs::exists(dir.path() / "trash-home/Trash/info/101.json.trashinfo"));

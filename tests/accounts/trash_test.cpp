@@ -8,12 +8,14 @@
 #include <fstream>
 #include <regex>
 
+#include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 std::time_t parseLocal(const std::string& text) {
@@ -117,16 +119,22 @@ TEST(Trash, PercentEncodesPathBytes) {
 }
 
 TEST(Trash, HomeTrashFollowsXdgDataHome) {
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    std::string restore = saved ? saved : "";
-    ::setenv("XDG_DATA_HOME", "/x/data", 1);
-    EXPECT_EQ(homeTrashFolder(), fs::path("/x/data/Trash"));
-    ::setenv("XDG_DATA_HOME", "", 1);
-    EXPECT_EQ(homeTrashFolder(), fs::path(std::getenv("HOME")) / ".local/share/Trash");
-    if (saved)
-        ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
+    struct Case {
+        std::string dataHome, home;
+        fs::path trash;
+    };
+    const std::vector<Case> cases = {
+        {"/x/data", "/h", "/x/data/Trash"},
+        {"", "/h", "/h/.local/share/Trash"},
+        {"relative/data", "/h", "/h/.local/share/Trash"},
+    };
+    for (const auto& c : cases) {
+        ScopedEnv dataHome("XDG_DATA_HOME", c.dataHome);
+        ScopedEnv home("HOME", c.home);
+        EXPECT_EQ(homeTrashFolder(), c.trash) << c.dataHome;
+    }
+    ScopedEnv noHome("HOME", "");
+    EXPECT_TRUE(homeTrashFolder().is_absolute());
 }
 
 }  // namespace
