@@ -1,0 +1,82 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace clipmill {
+
+// What a browser is started with.
+struct BrowserStartRecord {
+    std::string profileDir;
+    std::string windowSize;      // "width,height"; the width may have one decimal ("682.5,626")
+    std::string windowPosition;  // "x,y"
+};
+
+// The browser automation the program drives its browsers through. A browser is named by a
+// handle, 0 for none; every operation on a handle that names no browser, or a closed one,
+// does nothing and gives 0 or "". Elements are a CSS selector and a position among its
+// matches in document order: 1 the first, 0 also the first. Clicks, typing and keys are
+// input events, as a person's would be.
+class BrowserAutomation {
+public:
+    using ConnectCallback = std::function<void(int handle)>;
+
+    virtual ~BrowserAutomation() = default;
+
+    // Gets ready to start browsers: `browserPath` names the executable; "" finds an
+    // installed one. The callback hears of each browser started or reached. 1 when ready.
+    virtual int form_global_init(const std::string& browserPath, ConnectCallback onConnect) = 0;
+
+    // Starts a browser on the record's profile showing `url` (or takes over the one already
+    // running on that profile). The handle, also given to the connect callback; 0 on failure.
+    virtual int form_browser_start(const std::string& url, const BrowserStartRecord& record) = 0;
+    // Handles of the browsers that can be reached now.
+    virtual std::vector<int> form_connect_started() = 0;
+    virtual int form_session_isconnected(int handle) = 0;
+    // Leaves the driven tab and closes every other one.
+    virtual int form_close_other_pages(int handle) = 0;
+    virtual int form_active_page(int handle) = 0;
+    virtual int form_close_browser(int handle) = 0;
+    virtual int form_close_browsers() = 0;
+    virtual int form_set_window_title(int handle, const std::string& title) = 0;
+    // JSON with Browser, V8-Version, User-Agent, Protocol-Version and WebKit-Version.
+    virtual std::string form_get_version(int handle) = 0;
+
+    virtual int form_forward_url(int handle, const std::string& url) = 0;
+    // From now on, page dialogs (alert, confirm, leaving the page) do not block.
+    virtual int form_js_dialog_overwrite(int handle) = 0;
+    // Waits up to `timeoutMs` until the page has loaded and shows `text` ("": any). 1 when it did.
+    virtual int form_page_wait_loaded(int handle, const std::string& text, int timeoutMs) = 0;
+    // 0 while the page is loading.
+    virtual int form_page_isloaded(int handle) = 0;
+    virtual std::string form_get_page_url(int handle) = 0;
+    virtual std::string form_get_html(int handle) = 0;
+
+    virtual int form_dom_isexist(int handle, const std::string& selector) = 0;
+    virtual int form_dom_count(int handle, const std::string& selector) = 0;
+    virtual int form_dom_click(int handle, const std::string& selector, int position) = 0;
+    virtual int form_dom_focus(int handle, const std::string& selector, int position) = 0;
+    virtual std::string form_dom_gettext(int handle, const std::string& selector, int position) = 0;
+    virtual std::string form_dom_innerhtml(int handle, const std::string& selector, int position) = 0;
+    // The value of a form field, set as a script would, with input and change events.
+    virtual int form_dom_setvalue(int handle, const std::string& selector, const std::string& value, int position) = 0;
+    // The text of an element (the value of a form field).
+    virtual int form_dom_settext(int handle, const std::string& selector, const std::string& text, int position) = 0;
+    // Focuses the element and types the text key by key.
+    virtual int form_dom_input(int handle, const std::string& selector, const std::string& text, int position) = 0;
+    // Enters the text into the element as one piece, as an input method commits a word.
+    virtual int form_word_input(int handle, const std::string& selector, const std::string& text) = 0;
+    // Focuses the element and puts the caret after its text.
+    virtual int form_dom_get_cursor(int handle, const std::string& selector) = 0;
+    // Presses a key (Windows virtual-key code, 13 Enter) on whatever has the focus.
+    virtual int form_press_special_key(int handle, int virtualKey) = 0;
+    // Presses a key given as decimal text ("86") with modifiers held (1 Alt, 2 Ctrl, 4 Meta, 8 Shift).
+    virtual int form_analog_keyboard_ex(int handle, const std::string& virtualKey, int modifiers) = 0;
+
+    // Which of the page's file inputs form_upload_file hands a file to.
+    enum Chooser : int { kCoverChooser = 1, kVideoChooser = 2 };
+    virtual int form_upload_file(int handle, int chooser, const std::string& path) = 0;
+};
+
+}  // namespace clipmill

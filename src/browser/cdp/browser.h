@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browser/cdp/connection.h"
+#include "browser/cdp/page.h"
+
+namespace clipmill::cdp {
+
+struct WindowBounds {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// One running browser reached over its DevTools endpoint, and the page of it that is driven.
+// The page is attached on first use and again after it was closed; dialogs it opens are
+// accepted, and file choosers it opens are answered instead of showing a window.
+class ChromiumBrowser : public std::enable_shared_from_this<ChromiumBrowser> {
+public:
+    static std::shared_ptr<ChromiumBrowser> connect(const Endpoint& endpoint, const std::string& profileDir,
+                                                    std::string& error);
+    ~ChromiumBrowser();
+
+    const std::string& profileDir() const { return profileDir_; }
+    const Endpoint& endpoint() const { return endpoint_; }
+    bool connected() const { return connection_->connected(); }
+    // The browser still answers a call.
+    bool responds();
+
+    // The driven page; null when the browser has no page or does not answer.
+    std::shared_ptr<PageSession> page();
+
+    bool closeOtherPages();
+    bool activatePage();
+    bool setWindowBounds(const WindowBounds& bounds);
+    std::optional<WindowBounds> windowBounds();
+    std::string versionJson();
+    // Asks the browser to quit and waits until the connection drops.
+    bool close();
+
+    // The next file chooser the page opens gets this file.
+    void answerNextFileChooser(const std::string& path);
+
+private:
+    ChromiumBrowser(std::shared_ptr<Connection> connection, Endpoint endpoint, std::string profileDir);
+    std::vector<std::string> pageTargetIds();
+    std::shared_ptr<PageSession> attach(const std::string& targetId);
+    void onDetached(const std::string& sessionId);
+    void onFileChooser(const std::string& sessionId, int backendNodeId);
+    std::optional<int> windowId();
+
+    std::shared_ptr<Connection> connection_;
+    Endpoint endpoint_;
+    std::string profileDir_;
+    int detachSubscription_ = 0;
+    std::mutex mutex_;
+    std::shared_ptr<PageSession> page_;
+    std::vector<int> pageSubscriptions_;
+    std::string chooserFile_;
+};
+
+}  // namespace clipmill::cdp

@@ -1,0 +1,106 @@
+#include "site.h"
+
+namespace practice {
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                    out += buffer;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+Site::Site(const std::string& recordFile) {
+    if (!recordFile.empty()) record_.open(recordFile, std::ios::app);
+    routePages();
+    routeApi();
+    routeControl();
+}
+
+int Site::bind(int port) {
+    if (port == 0) return server_.bind_to_any_port("127.0.0.1");
+    return server_.bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+void Site::run() { server_.listen_after_bind(); }
+
+void Site::stop() { server_.stop(); }
+
+void Site::record(const std::string& jsonLine) {
+    std::lock_guard lock(mutex_);
+    if (!record_.is_open()) return;
+    record_ << jsonLine << '\n';
+    record_.flush();
+}
+
+void Site::routePages() {
+    auto html = [](const std::string& page) {
+        return [&page](const httplib::Request&, httplib::Response& response) {
+            response.set_content(page, "text/html; charset=utf-8");
+        };
+    };
+    server_.Get("/video/upload.html", [this](const httplib::Request&, httplib::Response& response) {
+        AccountState state;
+        {
+            std::lock_guard lock(mutex_);
+            state = state_;
+        }
+        switch (state) {
+            case AccountState::LoggedOut: response.set_redirect("/login"); return;
+            case AccountState::LoggedOutWithQuery: response.set_redirect("/login?gourl=%2Fvideo%2Fupload.html"); return;
+            case AccountState::Banned: response.set_content(bannedPageHtml(), "text/html; charset=utf-8"); return;
+            case AccountState::Ok: response.set_content(uploadPageHtml(), "text/html; charset=utf-8"); return;
+        }
+    });
+    server_.Get("/login", html(loginPageHtml()));
+    server_.Get("/video/done.html", html(doneHtml()));
+}
+
+void Site::routeApi() {
+    server_.Post("/api/upload", [this](const httplib::Request& request, httplib::Response& response) {
+        std::string name = httplib::detail::decode_url(request.get_header_value("X-File-Name"), false);
+        record("{\"event\":\"upload\",\"kind\":" + jsonString(request.get_header_value("X-File-Kind")) +
+               ",\"name\":" + jsonString(name) + ",\"size\":" + std::to_string(request.body.size()) + "}");
+        response.set_content("{\"ok\":true}", "application/json");
+    });
+    server_.Post("/api/submit", [this](const httplib::Request& request, httplib::Response& response) {
+        record("{\"event\":\"submit\",\"fields\":" + (request.body.empty() ? std::string("{}") : request.body) + "}");
+        response.set_content("{\"ok\":true}", "application/json");
+    });
+}
+
+void Site::routeControl() {
+    server_.Post("/__control/account", [this](const httplib::Request& request, httplib::Response& response) {
+        std::string state = request.get_param_value("state");
+        std::lock_guard lock(mutex_);
+        if (state == "ok") {
+            state_ = AccountState::Ok;
+        } else if (state == "login") {
+            state_ = AccountState::LoggedOut;
+        } else if (state == "login-query") {
+            state_ = AccountState::LoggedOutWithQuery;
+        } else if (state == "banned") {
+            state_ = AccountState::Banned;
+        } else {
+            response.status = 400;
+            return;
+        }
+        response.set_content("ok", "text/plain");
+    });
+}
+
+}  // namespace practice
