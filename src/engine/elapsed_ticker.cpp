@@ -9,6 +9,8 @@ ElapsedTicker::ElapsedTicker(Clock& clock, StopSignal& runStop, std::atomic<int>
       elapsedSeconds_(elapsedSeconds),
       report_(std::move(report)) {
     if (runStop.requested()) stop_.request();
+    // The first second counts at once, before the upload begins.
+    report_(++elapsedSeconds_);
     clock_.enterThread();
     thread_ = std::thread([this] { tick(); });
 }
@@ -21,10 +23,7 @@ ElapsedTicker::~ElapsedTicker() {
 
 void ElapsedTicker::tick() {
     Waiter waiter(clock_, stop_);
-    while (!waiter.stopped()) {
-        report_(++elapsedSeconds_);
-        if (!waiter.waitSeconds(1)) break;
-    }
+    while (waiter.waitSeconds(1)) report_(++elapsedSeconds_);
     clock_.leaveThread();
 }
 

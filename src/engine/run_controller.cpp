@@ -34,7 +34,11 @@ bool fileExists(const std::string& path) {
 class RunController::Run {
 public:
     Run(RunController& owner, std::shared_ptr<Run> previous)
-        : owner_(owner), env_(owner.env_), waiter_(env_.clock, stop_), previous_(std::move(previous)) {}
+        : owner_(owner),
+          env_(owner.env_),
+          settings_(owner.settings_),
+          waiter_(env_.clock, stop_),
+          previous_(std::move(previous)) {}
 
     ~Run() { join(); }
 
@@ -77,21 +81,21 @@ private:
     bool runOnePass() {
         const int rows = table().rowCount();
         window().setCaption("分组框6", "账号列表（右键点击操作）当前有账号：" + std::to_string(rows) + "个");
-        const int perAccount = window().checked("选择框_切换账号") ? window().number("编辑框_单账号上传") : 1;
+        const int perAccount = settings_.选择框_切换账号.checked() ? settings_.编辑框_单账号上传.number() : 1;
         window().setCaption("分组框_控制", "当前设置，每个账号发布" + std::to_string(perAccount) + "个视频后切换");
-        if (window().number("编辑框_账号序列") > rows) window().setText("编辑框_账号序列", "1");
+        if (settings_.编辑框_账号序列.number() > rows) settings_.编辑框_账号序列.set("1");
 
         for (int i = 1; i <= rows; ++i) {
             if (waiter_.stopped()) return false;
-            if (window().number("编辑框_账号序列") > i) continue;
+            if (settings_.编辑框_账号序列.number() > i) continue;
             if (!runAccountTurn(i, perAccount)) return false;
         }
-        if (waiter_.stopped() || !window().checked("选择框_自动循环")) return false;
+        if (waiter_.stopped() || !settings_.选择框_自动循环.checked()) return false;
         return pauseBetweenPasses(rows);
     }
 
     bool pauseBetweenPasses(int rows) {
-        const int pause = window().number("编辑框_循环间隔");
+        const int pause = settings_.编辑框_循环间隔.number();
         for (int k = 1; k <= pause; ++k) {
             window().setCaption("分组框6", "本轮结束，等待" + std::to_string(pause - k) + "秒继续下一轮");
             if (!waiter_.waitSeconds(1)) return false;
@@ -115,19 +119,19 @@ private:
 
     bool endAccountTurn(int index) {
         services().browser.closeBrowser();
-        window().setText("编辑框_账号序列", std::to_string(index + 1));
+        settings_.编辑框_账号序列.set(std::to_string(index + 1));
         if (!waiter_.waitMs(900)) return false;
-        if (window().checked("选择框_换ip")) {
+        if (settings_.选择框_换ip.checked()) {
             services().redialer.redial(waiter_);
             if (waiter_.stopped()) return false;
         }
-        if (window().checked("选择框_2账号间隔")) return waiter_.waitSeconds(window().number("编辑框_账号间隔"));
+        if (settings_.选择框_2账号间隔.checked()) return waiter_.waitSeconds(settings_.编辑框_账号间隔.number());
         return true;
     }
 
     std::string materialFolder(int row) {
         const std::string own = table().cell(row, kColumnFolder);
-        return folderExists(own) ? own : window().text("编辑框_视频素材目录");
+        return folderExists(own) ? own : settings_.编辑框_视频素材目录.text();
     }
 
     // One attempt at publishing a video for the account in `row`; false when stopped.
@@ -182,8 +186,8 @@ private:
     }
 
     bool waitForbiddenHours() {
-        while (window().checked("选择框_禁止指定时间") &&
-               isForbiddenHour(window().text("编辑框_禁止指定时间"), env_.clock.localHour())) {
+        while (settings_.选择框_禁止指定时间.checked() &&
+               isForbiddenHour(settings_.编辑框_禁止指定时间.text(), env_.clock.localHour())) {
             services().browser.setBrowserTitle("现在是禁用时间段");
             if (!waiter_.waitSeconds(60)) return false;
         }
@@ -206,8 +210,8 @@ private:
     }
 
     bool successPause(int row, const std::string& video) {
-        const int low = window().number("编辑框_视频间隔");
-        const int high = window().number("编辑框_视频间隔1");
+        const int low = settings_.编辑框_视频间隔.number();
+        const int high = settings_.编辑框_视频间隔1.number();
         const int pause = env_.drawPause ? env_.drawPause(low, high) : randomInclusive(low, high);
         table().setCell(row, kColumnStatus, countdownText(pause));
         services().material.disposeVideo(video);
@@ -223,6 +227,7 @@ private:
 
     RunController& owner_;
     RunEnvironment& env_;
+    RunSettings& settings_;
     StopSignal stop_;
     Waiter waiter_;
     std::shared_ptr<Run> previous_;
@@ -234,7 +239,7 @@ private:
     int tickerCount_ = 0;
 };
 
-RunController::RunController(RunEnvironment environment) : env_(std::move(environment)) {}
+RunController::RunController(RunEnvironment environment) : env_(std::move(environment)), settings_(env_.window) {}
 
 RunController::~RunController() {
     std::shared_ptr<Run> run;
@@ -249,7 +254,7 @@ RunController::~RunController() {
 }
 
 void RunController::toggleRun() {
-    giveUpSeconds_ = env_.window.checked("选择框_自动放弃") ? env_.window.number("放弃秒") : 0;
+    giveUpSeconds_ = settings_.选择框_自动放弃.checked() ? settings_.放弃秒.number() : 0;
     std::lock_guard lock(mutex_);
     const std::string caption = env_.window.caption(kStartButton);
     if (caption == kCaptionStart) {

@@ -11,6 +11,7 @@
 #include "accounts/account_record.h"
 #include "accounts/account_table.h"
 #include "engine/run_services.h"
+#include "settings/run_settings.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
 
@@ -55,6 +56,7 @@ private:
     class Run;
 
     RunEnvironment env_;
+    RunSettings settings_;
     std::atomic<int> giveUpSeconds_{0};
     std::atomic<int> elapsedSeconds_{0};
     mutable std::mutex mutex_;

@@ -1,0 +1,194 @@
+#include "engine/run_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "settings/control_table.h"
+
+namespace clipmill::testing {
+
+std::string ScriptedMaterial::selectVideo(const std::string& folder, int row) {
+    std::lock_guard lock(mutex_);
+    selections_.emplace_back(folder, row);
+    auto& queue = videos_[folder];
+    if (queue.empty()) return {};
+    return queue.front();
+}
+
+void ScriptedMaterial::disposeVideo(const std::string& videoPath) {
+    std::lock_guard lock(mutex_);
+    disposed_.push_back(videoPath);
+    for (auto& [folder, queue] : videos_) std::erase(queue, videoPath);
+}
+
+void ScriptedMaterial::queue(const std::string& folder, const std::string& video) {
+    std::lock_guard lock(mutex_);
+    videos_[folder].push_back(video);
+}
+
+std::vector<std::pair<std::string, int>> ScriptedMaterial::selections() const {
+    std::lock_guard lock(mutex_);
+    return selections_;
+}
+
+std::vector<std::string> ScriptedMaterial::disposed() const {
+    std::lock_guard lock(mutex_);
+    return disposed_;
+}
+
+int ScriptedPublisher::publishVideo(UploadJob& job, PublishContext& context) {
+    int duration;
+    int result = 1;
+    int call;
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(job);
+        call = static_cast<int>(jobs_.size()) - 1;
+        startTimes_.push_back(clock ? clock->now().count() : 0);
+        duration = duration_;
+        if (!results_.empty()) {
+            result = results_.front();
+            results_.pop_front();
+        }
+    }
+    if (onStart) onStart(call);
+    for (int s = 0; s < duration; ++s) {
+        if (!context.giveUpCheck()) return 0;
+        if (!context.waiter.waitSeconds(1)) return 0;
+    }
+    return context.giveUpCheck() ? result : 0;
+}
+
+void ScriptedPublisher::setResults(std::deque<int> results) {
+    std::lock_guard lock(mutex_);
+    results_ = std::move(results);
+}
+
+void ScriptedPublisher::setDurationSeconds(int seconds) {
+    std::lock_guard lock(mutex_);
+    duration_ = seconds;
+}
+
+std::vector<UploadJob> ScriptedPublisher::jobs() const {
+    std::lock_guard lock(mutex_);
+    return jobs_;
+}
+
+std::vector<long long> ScriptedPublisher::startTimes() const {
+    std::lock_guard lock(mutex_);
+    return startTimes_;
+}
+
+void RecordingBrowser::closeBrowser() {
+    std::lock_guard lock(mutex_);
+    ++closes_;
+}
+
+void RecordingBrowser::setBrowserTitle(const std::string& title) {
+    std::lock_guard lock(mutex_);
+    titles_.push_back(title);
+}
+
+int RecordingBrowser::closes() const {
+    std::lock_guard lock(mutex_);
+    return closes_;
+}
+
+std::vector<std::string> RecordingBrowser::titles() const {
+    std::lock_guard lock(mutex_);
+    return titles_;
+}
+
+namespace {
+
+bool readTestAccount(const std::filesystem::path& path, AccountRecord& record) {
+    record.clear();
+    if (!std::filesystem::exists(path)) return false;
+    record.setText("昵称", "nick-" + path.stem().string());
+    return true;
+}
+
+}  // namespace
+
+RunHarness::RunHarness(bool realTime)
+    : realTime(realTime),
+      window(controlTable()),
+      controller(RunEnvironment{realTime ? static_cast<Clock&>(realClock) : clock, window, table,
+                                RunServices{material, composer, publisher, redialer, browser},
+                                dir.path() / "data" / "list", readTestAccount,
+                                [this](int low, int high) {
+                                    draws.emplace_back(low, high);
+                                    return draw ? draw(low, high) : std::max(0, std::min(low, high));
+                                }}) {
+    publisher.clock = realTime ? static_cast<Clock*>(&realClock) : &clock;
+    window.subscribe([this](const std::string& control, ControlField field) {
+        if (field != ControlField::Caption && field != ControlField::Text) return;
+        const std::string value = field == ControlField::Caption ? window.caption(control) : window.text(control);
+        std::lock_guard lock(mutex_);
+        captions_[control].push_back(value);
+    });
+    table.subscribe([this](const AccountTable::Event& e) {
+        if (e.change != AccountTable::Change::CellChanged) return;
+        const std::string value = table.cell(e.row, e.column);
+        std::lock_guard lock(mutex_);
+        cells_[{e.row, e.column}].push_back(value);
+    });
+}
+
+RunHarness::~RunHarness() = default;
+
+int RunHarness::addAccount(const std::string& id, int videos, const std::string& folderCell) {
+    const std::string folder = folderOf(id);
+    std::filesystem::create_directories(folder);
+    dir.write("data/list/" + id + ".json", "{}");
+    for (int v = 1; v <= videos; ++v) {
+        auto path = dir.write("videos/" + id + "/" + std::to_string(v) + ".mp4", "video");
+        material.queue(folder, path.string());
+    }
+    const int row = table.appendRow();
+    table.setCell(row, kColumnIndex, std::to_string(row + 1));
+    table.setCell(row, kColumnFolder, folderCell.empty() ? folder : folderCell);
+    table.setCell(row, kColumnId, id);
+    table.setCurrentRow(row);
+    return row;
+}
+
+std::string RunHarness::folderOf(const std::string& id) const { return (dir.path() / "videos" / id).string(); }
+
+void RunHarness::runToEnd() {
+    controller.toggleRun();
+    controller.joinWorker();
+}
+
+void RunHarness::runFor(long long ms) {
+    if (realTime) {
+        controller.toggleRun();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        controller.toggleRun();
+        controller.joinWorker();
+        return;
+    }
+    StopSignal never;
+    Waiter testWaiter(clock, never);
+    clock.enterThread();
+    controller.toggleRun();
+    testWaiter.waitMs(ms);
+    controller.toggleRun();
+    clock.leaveThread();
+    controller.joinWorker();
+}
+
+std::vector<std::string> RunHarness::captionsOf(const std::string& control) const {
+    std::lock_guard lock(mutex_);
+    auto it = captions_.find(control);
+    return it == captions_.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::vector<std::string> RunHarness::cellHistory(int row, int column) const {
+    std::lock_guard lock(mutex_);
+    auto it = cells_.find({row, column});
+    return it == cells_.end() ? std::vector<std::string>{} : it->second;
+}
+
+}  // namespace clipmill::testing

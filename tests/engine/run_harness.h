@@ -1,0 +1,123 @@
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "accounts/account_table.h"
+#include "engine/run_controller.h"
+#include "fixtures/temp_dir.h"
+#include "settings/window_state.h"
+#include "support/clock.h"
+
+namespace clipmill::testing {
+
+// Hands out the videos queued for each folder, and records disposals.
+class ScriptedMaterial : public VideoMaterial {
+public:
+    std::string selectVideo(const std::string& folder, int row) override;
+    void disposeVideo(const std::string& videoPath) override;
+    void queue(const std::string& folder, const std::string& video);
+
+    std::vector<std::pair<std::string, int>> selections() const;
+    std::vector<std::string> disposed() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::deque<std::string>> videos_;
+    std::vector<std::pair<std::string, int>> selections_;
+    std::vector<std::string> disposed_;
+};
+
+// Publishes after a while, asking whether to give up once a second as the page steps do.
+class ScriptedPublisher : public Publisher {
+public:
+    int publishVideo(UploadJob& job, PublishContext& context) override;
+
+    void setResults(std::deque<int> results);  // default: every video is published
+    void setDurationSeconds(int seconds);
+    std::vector<UploadJob> jobs() const;
+    std::vector<long long> startTimes() const;  // simulated ms at each call
+
+    Clock* clock = nullptr;
+    std::function<void(int call)> onStart;  // runs on the worker as each publication begins
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<int> results_;
+    int duration_ = 0;
+    std::vector<UploadJob> jobs_;
+    std::vector<long long> startTimes_;
+};
+
+class RecordingBrowser : public BrowserControl {
+public:
+    void closeBrowser() override;
+    void setBrowserTitle(const std::string& title) override;
+    int closes() const;
+    std::vector<std::string> titles() const;
+
+private:
+    mutable std::mutex mutex_;
+    int closes_ = 0;
+    std::vector<std::string> titles_;
+};
+
+class CountingRedialer : public Redialer {
+public:
+    void redial(Waiter&) override { ++count; }
+    std::atomic<int> count{0};
+};
+
+class RecordingComposer : public JobComposer {
+public:
+    void composeJob(UploadJob& job) override { job.setText("标签", "composed"); }
+    void copyRandomCover(const std::string&) override {}
+};
+
+// A run controller over the real window state and account table, with simulated time,
+// account files in a temporary folder and scripted operations around the loop.
+class RunHarness {
+public:
+    // With realTime the run waits on the system clock instead of simulated time.
+    explicit RunHarness(bool realTime = false);
+    ~RunHarness();
+
+    // Adds an account row whose folder is a real subfolder holding `videos` sample files.
+    int addAccount(const std::string& id, int videos, const std::string& folderCell = "");
+    std::string folderOf(const std::string& id) const;
+
+    // Presses Start and waits until the worker ends by itself.
+    void runToEnd();
+    // Presses Start, lets `ms` milliseconds pass, presses Stop and waits for the worker.
+    void runFor(long long ms);
+
+    std::vector<std::string> captionsOf(const std::string& control) const;
+    std::vector<std::string> cellHistory(int row, int column) const;
+
+    TempDir dir;
+    FakeClock clock;
+    SystemClock realClock;
+    bool realTime;
+    WindowState window;
+    AccountTable table;
+    ScriptedMaterial material;
+    RecordingComposer composer;
+    ScriptedPublisher publisher;
+    CountingRedialer redialer;
+    RecordingBrowser browser;
+    std::function<int(int, int)> draw;  // the pause drawn; defaults to the lower bound
+    std::vector<std::pair<int, int>> draws;
+    RunController controller;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::vector<std::string>> captions_;
+    std::map<std::pair<int, int>, std::vector<std::string>> cells_;
+};
+
+}  // namespace clipmill::testing
