@@ -1,0 +1,151 @@
+#include "browser/browser_session.h"
+
+#include <rapidjson/document.h>
+
+#include "browser/interrupt.h"
+
+namespace clipmill {
+
+namespace {
+
+constexpr const char* kProfilePrefix = "/huancun/Norvane";
+constexpr const char* kDefaultAccountId = "100";
+constexpr const char* kPageReadyText = "拖拽视频";
+constexpr int kStartLoadTimeoutMs = 15000;
+constexpr const char* kStatusBar = "状态条1";
+constexpr int kBrowserCountPart = 2;
+constexpr const char* kBrowserPathField = "编辑框_google";
+constexpr const char* kInitButton = "按钮_手动初始化";
+constexpr const char* kVersionLabel = "标签_版本";
+constexpr const char* kProgramVersion = "8.8";
+constexpr const char* kBannedText = "账号已被禁用";
+constexpr const char* kBannedMark = "封禁或异常";
+constexpr ScreenSize kFallbackScreen{1920, 1080};
+
+std::string versionMember(const rapidjson::Document& doc, const char* name) {
+    if (!doc.IsObject()) return {};
+    auto it = doc.FindMember(name);
+    return it != doc.MemberEnd() && it->value.IsString() ? it->value.GetString() : std::string();
+}
+
+}  // namespace
+
+BrowserSession::BrowserSession(Services services)
+    : services_(std::move(services)), ownWaiter_(services_.clock, ownStop_) {}
+
+std::string BrowserSession::windowSizeText(int screenWidth, int screenHeight) {
+    std::string width = std::to_string(screenWidth / 2);
+    if (screenWidth % 2 != 0) width += ".5";
+    return width + "," + std::to_string(screenHeight - 142);
+}
+
+std::string BrowserSession::profileDirectory(const std::string& accountId) const {
+    return services_.programDir + kProfilePrefix + (accountId.empty() ? kDefaultAccountId : accountId);
+}
+
+BrowserStartRecord BrowserSession::startRecord(const std::string& accountId) const {
+    ScreenSize screen = services_.screenSize ? services_.screenSize() : kFallbackScreen;
+    if (screen.width <= 0 || screen.height <= 0) screen = kFallbackScreen;
+    return {profileDirectory(accountId), windowSizeText(screen.width, screen.height), "1,1"};
+}
+
+void BrowserSession::initBrowserEnvironment(InitOrder order) {
+    if (order == InitOrder::StartUp && handle() > 0) return;
+    auto& automation = services_.automation;
+    auto onConnect = [this](int handle) { onBrowserConnected(handle); };
+    auto configured = [&] { return automation.form_global_init(services_.window.text(kBrowserPathField), onConnect); };
+    auto automatic = [&] { return automation.form_global_init("", onConnect); };
+    trimmer_.start();
+    bool ready = order == InitOrder::StartUp ? (automatic() != 0 || configured() != 0)
+                                             : (configured() != 0 || automatic() != 0);
+    if (ready) return;
+    services_.window.setEnabled(kInitButton, true);
+    services_.dialogs.information("请下载安装谷歌浏览器后再使用", "信息：");
+}
+
+int BrowserSession::startBrowser(const std::string& accountId) { return startBrowser(accountId, ownWaiter_); }
+
+int BrowserSession::startBrowser(const std::string& accountId, Waiter& waiter) {
+    tryStart(accountId, waiter);
+    return 1;
+}
+
+// The start as the user sees it; gives the automation's handle, 0 when no browser started.
+int BrowserSession::tryStart(const std::string& accountId, Waiter& waiter) {
+    InterruptScope interruptible(waiter.stopSignal());
+    int started = services_.automation.form_browser_start(services_.addresses.uploadPage, startRecord(accountId));
+    waiter.waitMs(1000);
+    setBrowserTitle("等待载入");
+    services_.automation.form_page_wait_loaded(handle(), kPageReadyText, kStartLoadTimeoutMs);
+    setBrowserTitle("载入成功");
+    return started;
+}
+
+bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
+    InterruptScope interruptible(waiter.stopSignal());
+    auto& automation = services_.automation;
+    std::vector<int> reachable = automation.form_connect_started();
+    services_.window.setStatusPart(kStatusBar, kBrowserCountPart, "已启动浏览器：" + std::to_string(reachable.size()));
+    if (!reachable.empty()) {
+        handle_.store(reachable.front());
+        automation.form_close_other_pages(handle());
+    }
+    if (!waiter.waitMs(1000)) return false;
+    int current = handle();
+    if (automation.form_session_isconnected(current) != 1) {
+        return tryStart(job.text("缓存id"), waiter) != 0;
+    }
+    automation.form_active_page(current);
+    if (automation.form_get_page_url(current) != services_.addresses.uploadPage) {
+        automation.form_js_dialog_overwrite(current);
+        automation.form_forward_url(current, services_.addresses.uploadPage);
+        if (automation.form_page_isloaded(current) == 0) waiter.waitMs(2000);
+    }
+    return true;
+}
+
+bool BrowserSession::accountUnusable() {
+    auto& automation = services_.automation;
+    return automation.form_get_html(handle()).find(kBannedText) != std::string::npos ||
+           automation.form_get_page_url(handle()) == services_.addresses.loginPage;
+}
+
+int BrowserSession::openAccountPage(const UploadJob& job, PublishContext& context) {
+    InterruptScope interruptible(context.waiter.stopSignal());
+    // A browser that did not start is tried again every two seconds until the run gives up,
+    // rather than waiting on a handle that can no longer change.
+    bool present = attachBrowser(job, context.waiter);
+    while (!present || handle() <= 0) {
+        if (!context.waiter.waitMs(2000)) return 0;
+        if (context.giveUpCheck && !context.giveUpCheck()) return 0;
+        present = tryStart(job.text("缓存id"), context.waiter) != 0;
+    }
+    if (accountUnusable()) {
+        services_.accounts.setCell(context.row, kColumnIndex, kBannedMark);
+        return 0;
+    }
+    return 1;
+}
+
+void BrowserSession::setBrowserTitle(const std::string& title) {
+    services_.automation.form_set_window_title(handle(), title);
+}
+
+void BrowserSession::closeBrowser() { services_.automation.form_close_browser(handle()); }
+
+void BrowserSession::closeAllBrowsers() { services_.automation.form_close_browsers(); }
+
+void BrowserSession::showBrowserVersion() {
+    rapidjson::Document version;
+    std::string text = services_.automation.form_get_version(handle());
+    version.Parse(text.c_str());
+    if (version.HasParseError()) version.SetObject();
+    services_.window.setCaption(kVersionLabel, "浏览器版本：" + versionMember(version, "Browser") +
+                                                   "\r\nV8引擎版本：" + versionMember(version, "V8-Version") +
+                                                   "\r\nUA：" + versionMember(version, "User-Agent") +
+                                                   "\r\n协议版本：" + versionMember(version, "Protocol-Version") +
+                                                   "\r\nwebkit版本：" + versionMember(version, "WebKit-Version") +
+                                                   "\r\n软件版本：" + kProgramVersion);
+}
+
+}  // namespace clipmill
