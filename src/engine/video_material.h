@@ -1,0 +1,57 @@
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "accounts/account_table.h"
+#include "engine/run_services.h"
+#include "settings/run_settings.h"
+#include "settings/window_state.h"
+
+namespace clipmill {
+
+// The same-name cover of a video: the ".jpg" with the video's name in the video's folder.
+// An existing file whose name differs only in case counts as that cover.
+std::string sameNameCover(const std::string& videoPath);
+
+// The file name without its extension (all after the last ".").
+std::string nameWithoutExtension(const std::string& path);
+
+// The local date and time as the used-video folder names duplicates: "2024年3月5日" followed by
+// "7时8分9秒", "7时8分" when the seconds are 0, "7时" when the minutes are 0 too, nothing at midnight.
+std::string duplicateDateTimeText(const std::tm& local);
+
+// Picks the next video from a material folder and moves or deletes it once it is published,
+// reading the material settings at the moment of use.
+class VideoMaterialImpl final : public VideoMaterial {
+public:
+    using Draw = std::function<int(int, int)>;
+    using LocalNow = std::function<std::tm()>;
+
+    // `programDirectory` holds the default used-video folder; `draw` is the random choice of a
+    // video (inclusive bounds) and `localNow` the local time for duplicate names.
+    VideoMaterialImpl(WindowState& window, AccountTable& accounts, std::filesystem::path programDirectory,
+                      Draw draw = {}, LocalNow localNow = {});
+
+    std::string selectVideo(const std::string& folder, int row) override;
+    void disposeVideo(const std::string& videoPath) override;
+
+    // Where published videos are moved: the used-video folder, or the program's "已使用视频"
+    // folder when none is set; created when missing.
+    std::filesystem::path usedVideoFolder() const;
+
+private:
+    std::string pick(const std::string& folder, int row);
+    void moveToUsedFolder(const std::string& videoPath, const std::string& cover);
+
+    WindowState& window_;
+    AccountTable& accounts_;
+    RunSettings settings_;
+    std::filesystem::path programDirectory_;
+    Draw draw_;
+    LocalNow localNow_;
+};
+
+}  // namespace clipmill
