@@ -134,8 +134,9 @@ std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
 void VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
     const std::string cover = sameNameCover(videoPath);
     if (settings_.单选框_删除.selected()) {
-        forceDeleteFile(videoPath, std::filesystem::temp_directory_path());
-        if (cover != videoPath) unlink(cover.c_str());
+        // A video that could not be deleted keeps its cover for when it is published again.
+        if (forceDeleteFile(videoPath, std::filesystem::temp_directory_path()) && cover != videoPath)
+            unlink(cover.c_str());
         return;
     }
     moveToUsedFolder(videoPath, cover);
