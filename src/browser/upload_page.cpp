@@ -1,0 +1,262 @@
+#include "browser/upload_page.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "browser/interrupt.h"
+#include "engine/job_composer.h"
+#include "support/random.h"
+
+namespace clipmill {
+
+namespace {
+
+const char* const kOriginality = ".check-radio-v2-name";
+const char* const kTextInput = ".input-box-v2-1-val";
+const char* const kZoneOpener = ".select-box-v2-controller";
+const char* const kZoneEntry = ".pre-item-content";
+const char* const kSubZoneEntry = ".item-main";
+const char* const kTagInput = ".content-tag-v2-input-wrp";
+const char* const kRecommendedTag = ".label-item-v2-2-container";
+const char* const kCropConfirm = ".cover-chop-modal-v2-btn";
+const char* const kCoverHint = ".cover-v2-upload-tip";
+const char* const kCoverLoading = ".cover-v2-loading";
+const char* const kSystemCover = ".selector-item";
+const char* const kDescriptionEditor = "div.ql-editor";
+const char* const kPercentage = ".item-status-percentage";
+const char* const kUploadState = ".upload-status-intro";
+const char* const kSubmit = ".submit-btn-group-add";
+
+constexpr int kEnterKey = 13;
+constexpr int kCtrl = 2;
+constexpr int kMostRecommendedTags = 20;
+constexpr int kMostCoverRetries = 10;
+constexpr int kMostCoverLoadingSeconds = 16;
+constexpr int kMostSubmitClicks = 3;
+
+std::vector<std::string> splitAtPlus(const std::string& text) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (size_t plus; (plus = text.find('+', start)) != std::string::npos; start = plus + 1)
+        pieces.push_back(text.substr(start, plus - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(std::filesystem::u8path(path), ec);
+}
+
+// One publication: the job, the run's context and the browser, for the span of one call.
+class Publication {
+public:
+    Publication(UploadPageDeps& deps, UploadJob& job, PublishContext& context)
+        : deps_(deps), settings_(deps.settings), job_(job), context_(context), browser_(deps.automation) {}
+
+    int run() {
+        video_ = job_.text("视频路径");
+        if (deps_.openAccountPage(job_, context_) != 1) return 0;
+        handle_ = deps_.handle();
+        if (!wait(1000) || !uploadVideoFile() || !goOn()) return 0;
+        if (!wait(9000) || !setOriginality() || !setCategory() || !goOn()) return 0;
+        if (!writeTags() || !goOn()) return 0;
+        if (!setCover() || !goOn()) return 0;
+        if (settings_.选择框_填写简介.checked() && (!writeDescription() || !goOn())) return 0;
+        if (!waitUploadDone()) {
+            context_.abandonTimer();
+            return 0;
+        }
+        if (!writeTitle()) return 0;
+        const bool submitted = submitVideo();
+        if (!goOn()) return 0;
+        return submitted ? 1 : 0;
+    }
+
+private:
+    bool wait(int ms) { return context_.waiter.waitMs(ms); }
+    bool waitRandom(int low, int high) { return wait(draw(low, high)); }
+    int draw(int low, int high) { return deps_.draw ? deps_.draw(low, high) : randomInclusive(low, high); }
+    bool goOn() { return !context_.waiter.stopped() && context_.giveUpCheck(); }
+    void title(const std::string& text) { deps_.setBrowserTitle(text); }
+    void click(const char* selector, int position) { browser_.form_dom_click(handle_, selector, position); }
+    bool present(const char* selector) { return browser_.form_dom_isexist(handle_, selector) == 1; }
+
+    bool uploadVideoFile() {
+        title("开始上传");
+        browser_.form_upload_file(handle_, BrowserAutomation::kVideoChooser, video_);
+        return wait(1000);
+    }
+
+    bool setOriginality() {
+        if (settings_.单选框_自制.selected()) {
+            click(kOriginality, 1);
+            return true;
+        }
+        click(kOriginality, 2);
+        if (!wait(1000)) return false;
+        browser_.form_dom_input(handle_, kTextInput, settings_.编辑框_转载说明.text(), 0);
+        return true;
+    }
+
+    bool setCategory() {
+        title("设置分类");
+        click(kZoneOpener, 0);
+        if (!wait(1000)) return false;
+        click(kZoneEntry, settings_.组合框1.index() + 2);
+        if (!wait(2000)) return false;
+        click(kSubZoneEntry, settings_.组合框2.index() + 1);
+        return wait(1000);
+    }
+
+    bool writeTags() {
+        title("写标签");
+        browser_.form_dom_get_cursor(handle_, kTagInput);
+        int typed = 0;
+        std::string tags = job_.text("标签");
+        if (tags.empty()) tags = settings_.编辑框_固定标签.text();
+        const bool mixed = settings_.单选框_混合标签.selected();
+        if (settings_.单选框标签固定.selected() || mixed) {
+            for (const auto& piece : splitAtPlus(tags)) {
+                browser_.form_word_input(handle_, kTagInput, piece);
+                if (!wait(222)) return false;
+                browser_.form_press_special_key(handle_, kEnterKey);
+                if (!waitRandom(600, 1100)) return false;
+                ++typed;
+            }
+        }
+        if (settings_.单选框_系统推荐标签.selected()) {
+            const int wanted = std::min(std::max(settings_.编辑框_系统标签个数.number(), 2), kMostRecommendedTags);
+            if (!clickRecommendedTags(wanted)) return false;
+        }
+        if (mixed) {
+            const int wanted = std::max(settings_.编辑框_混合标签个数.number(), 2);
+            if (!clickRecommendedTags(wanted - typed)) return false;
+        }
+        title("标签完成");
+        return true;
+    }
+
+    bool clickRecommendedTags(int count) {
+        for (int i = 1; i <= count; ++i) {
+            click(kRecommendedTag, i);
+            if (!waitRandom(600, 1100)) return false;
+        }
+        return true;
+    }
+
+    bool setCover() {
+        if (settings_.单选框_本地封面.selected() || settings_.单选框_本地随机封面.selected()) {
+            title("设置本地封面");
+            if (!setLocalCover()) return false;
+        }
+        if (settings_.单选框_系统封面.selected() || settings_.单选框_系统封面_随机.selected()) {
+            title("设置系统封面");
+            if (!chooseSystemCover()) return false;
+        }
+        return true;
+    }
+
+    bool handOverCover(const std::string& cover) {
+        browser_.form_upload_file(handle_, BrowserAutomation::kCoverChooser, cover);
+        if (!wait(3000)) return false;
+        click(kCropConfirm, 0);
+        return wait(3000);
+    }
+
+    bool setLocalCover() {
+        const std::string cover = job_.text("封面1");
+        if (!fileExists(cover)) return chooseSystemCover();
+        if (!handOverCover(cover)) return false;
+        for (int retries = 0; present(kCoverHint);) {
+            if (!handOverCover(cover)) return false;
+            if (++retries > kMostCoverRetries) return chooseSystemCover();
+        }
+        return true;
+    }
+
+    bool chooseSystemCover() {
+        for (int n = 1; n <= kMostCoverLoadingSeconds && present(kCoverLoading); ++n) {
+            if (!wait(1000)) return false;
+            title("等待系统封面" + std::to_string(n));
+        }
+        const int count = browser_.form_dom_count(handle_, kSystemCover);
+        int position = 0;
+        if (settings_.单选框_系统封面_随机.selected()) position = draw(1, 4);
+        if (settings_.单选框_系统封面.selected()) position = settings_.编辑框_封面图序列.number();
+        if (position > count) position = count;
+        position = std::max(position, 1);
+        click(kSystemCover, position);
+        return wait(1000);
+    }
+
+    bool writeDescription() {
+        title("写简介");
+        std::string text = job_.text("简介");
+        if (text.empty()) text = settings_.编辑框_简介模板内容.text();
+        text = replaceAll(text, {{"{nick}", deps_.accounts.cell(context_.row, kColumnNick)},
+                                 {"{title}", std::filesystem::u8path(video_).stem().string()},
+                                 {"{tag}", settings_.编辑框_固定标签.text()}});
+        deps_.clipboard.setText(text);
+        browser_.form_dom_focus(handle_, kDescriptionEditor, 0);
+        if (!wait(200)) return false;
+        browser_.form_analog_keyboard_ex(handle_, "86", kCtrl);
+        return wait(2000);
+    }
+
+    bool waitUploadDone() {
+        if (!wait(2000)) return false;
+        for (;;) {
+            const std::string percentage = browser_.form_dom_gettext(handle_, kPercentage, 1);
+            if (!wait(2000)) return false;
+            title("进度：" + percentage);
+            if (!context_.giveUpCheck()) return false;
+            if (browser_.form_dom_gettext(handle_, kUploadState, 0) == "上传完成") return true;
+        }
+    }
+
+    bool writeTitle() {
+        const std::optional<std::string> text = deps_.composeTitle(job_);
+        if (!text) return true;
+        browser_.form_dom_setvalue(handle_, kTextInput, "", 0);
+        if (!wait(1000)) return false;
+        browser_.form_dom_settext(handle_, kTextInput, "", 0);
+        if (!wait(1000)) return false;
+        browser_.form_dom_input(handle_, kTextInput, *text, 0);
+        return wait(1000);
+    }
+
+    // True only when the page left the upload page after a click on submit. A page that
+    // stays put did not publish the video, and the run must not dispose of it.
+    bool submitVideo() {
+        title("开始发布");
+        bool left = false;
+        for (int clicks = 1; !left; ++clicks) {
+            click(kSubmit, 0);
+            if (!wait(2000)) return false;
+            left = browser_.form_get_page_url(handle_) != deps_.uploadPageUrl;
+            if (clicks > kMostSubmitClicks) break;
+        }
+        if (left) title("已发表");
+        browser_.form_js_dialog_overwrite(handle_);
+        browser_.form_forward_url(handle_, deps_.uploadPageUrl);
+        return left;
+    }
+
+    UploadPageDeps& deps_;
+    RunSettings& settings_;
+    UploadJob& job_;
+    PublishContext& context_;
+    BrowserAutomation& browser_;
+    std::string video_;
+    int handle_ = 0;
+};
+
+}  // namespace
+
+int UploadPage::publishVideo(UploadJob& job, PublishContext& context) {
+    InterruptScope interrupt(context.waiter.stopSignal());
+    return Publication(deps_, job, context).run();
+}
+
+}  // namespace clipmill

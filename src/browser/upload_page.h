@@ -1,0 +1,45 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "accounts/account_table.h"
+#include "browser/automation.h"
+#include "engine/run_services.h"
+#include "settings/run_settings.h"
+#include "support/clipboard.h"
+
+namespace clipmill {
+
+// What the upload page steps work with besides the job.
+struct UploadPageDeps {
+    BrowserAutomation& automation;
+    RunSettings& settings;
+    AccountTable& accounts;
+    Clipboard& clipboard;
+    std::string uploadPageUrl;
+    // The account's browser, as the browser session holds it.
+    std::function<int()> handle;
+    // Brings up the upload page of the job's account: 1 when it shows and the account is usable.
+    std::function<int(UploadJob&, PublishContext&)> openAccountPage;
+    std::function<void(const std::string&)> setBrowserTitle;
+    // The title to type, or nothing when the page keeps the title it made from the file name.
+    std::function<std::optional<std::string>(const UploadJob&)> composeTitle;
+    // Every random choice (inclusive bounds); randomInclusive when empty.
+    std::function<int(int, int)> draw;
+};
+
+// Publishes one video on the site's upload page by working its elements as a person would.
+class UploadPage final : public Publisher {
+public:
+    explicit UploadPage(UploadPageDeps deps) : deps_(std::move(deps)) {}
+
+    // 1 when the video was submitted and the page moved on; 0 otherwise.
+    int publishVideo(UploadJob& job, PublishContext& context) override;
+
+private:
+    UploadPageDeps deps_;
+};
+
+}  // namespace clipmill

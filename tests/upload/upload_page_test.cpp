@@ -1,0 +1,328 @@
+#include "browser/upload_page.h"
+
+#include <gtest/gtest.h>
+
+#include "fixtures/recording_automation.h"
+#include "fixtures/temp_dir.h"
+#include "settings/control_table.h"
+
+namespace clipmill::testing {
+namespace {
+
+const std::string kUploadUrl = "http://127.0.0.1:1/video/upload.html";
+
+class HeldClipboard : public Clipboard {
+public:
+    void setText(const std::string& text) override { text_ = text; }
+    std::string text() override { return text_; }
+
+private:
+    std::string text_;
+};
+
+class UploadPageTest : public ::testing::Test {
+protected:
+    UploadPageTest() {
+        window.setItems("组合框1", {{"动画", 1}, {"游戏", 4}});
+        window.setIndex("组合框1", 0);
+        window.setItems("组合框2", {{"日常", 1}});
+        window.setIndex("组合框2", 0);
+        table.appendRow();
+        table.setCell(0, kColumnNick, "小明");
+        job.setText("视频路径", video);
+        browser.scriptText(".upload-status-intro", {"上传完成"});
+        browser.scriptText(".item-status-percentage", {"100%"});
+        browser.scriptCount(".selector-item", 4);
+        browser.scriptPageUrl({"http://127.0.0.1:1/video/done"});
+    }
+
+    UploadPageDeps deps() {
+        return UploadPageDeps{
+            browser,
+            settings,
+            table,
+            clipboard,
+            kUploadUrl,
+            [] { return 7; },
+            [this](UploadJob&, PublishContext&) { return openResult; },
+            [this](const std::string& title) {
+                browser.form_set_window_title(7, title);
+                if (onTitle) onTitle(title);
+            },
+            [this](const UploadJob&) { return title; },
+            [this](int low, int high) {
+                draws.emplace_back(low, high);
+                return low;
+            },
+        };
+    }
+
+    int publish() {
+        UploadPage page(deps());
+        clock.enterThread();
+        PublishContext context{waiter, 0,
+                               [this] {
+                                   ++giveUpChecks;
+                                   return giveUpAtCheck < 0 || giveUpChecks < giveUpAtCheck;
+                               },
+                               [this] { abandoned = true; }};
+        const int result = page.publishVideo(job, context);
+        clock.leaveThread();
+        return result;
+    }
+
+    void select(const std::string& radio) { window.setChecked(radio, true); }
+    long count(const std::string& prefix) { return static_cast<long>(browser.callsStartingWith(prefix).size()); }
+
+    TempDir dir;
+    FakeClock clock;
+    StopSignal stop;
+    Waiter waiter{clock, stop};
+    WindowState window{controlTable()};
+    RunSettings settings{window};
+    AccountTable table;
+    RecordingAutomation browser;
+    HeldClipboard clipboard;
+    UploadJob job;
+    std::string video = "/videos/视频一.mp4";
+    int openResult = 1;
+    int giveUpAtCheck = -1;  // the check that first says to give up; -1 never
+    int giveUpChecks = 0;
+    bool abandoned = false;
+    std::optional<std::string> title = "我的标题";
+    std::vector<std::pair<int, int>> draws;
+    std::function<void(const std::string&)> onTitle;
+};
+
+TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
+    ASSERT_EQ(publish(), 1);
+    std::vector<std::string> expected = {
+        "title 开始上传",
+        "upload 2 " + video,
+        "click .check-radio-v2-name @1",
+        "title 设置分类",
+        "click .select-box-v2-controller @0",
+        "click .pre-item-content @2",
+        "click .item-main @1",
+        "title 写标签",
+        "cursor .content-tag-v2-input-wrp",
+        "word .content-tag-v2-input-wrp [原创]",
+        "key 13",
+        "word .content-tag-v2-input-wrp [视频]",
+        "key 13",
+    };
+    for (int i = 1; i <= 8; ++i) expected.push_back("click .label-item-v2-2-container @" + std::to_string(i));
+    for (const char* line : {"title 标签完成", "title 设置系统封面", "exists? .cover-v2-loading", "count? .selector-item",
+                             "click .selector-item @1", "title 写简介", "focus div.ql-editor @0", "keys 86+2",
+                             "text? .item-status-percentage @1", "title 进度：100%", "text? .upload-status-intro @0",
+                             "setvalue .input-box-v2-1-val @0 []", "settext .input-box-v2-1-val @0 []",
+                             "input .input-box-v2-1-val @0 [我的标题]", "title 开始发布",
+                             "click .submit-btn-group-add @0", "url?", "title 已发表", "dialogs-off"})
+        expected.push_back(line);
+    expected.push_back("forward " + kUploadUrl);
+    EXPECT_EQ(browser.calls(), expected);
+    EXPECT_EQ(clipboard.text().rfind("为大家提供的视频一是由本人原创制作", 0), 0u) << clipboard.text();
+    EXPECT_FALSE(abandoned);
+}
+
+TEST_F(UploadPageTest, RepostClicksTheSecondChoiceAndTypesTheSource) {
+    select("单选框_转载");
+    window.setText("编辑框_转载说明", "来自网络");
+    publish();
+    EXPECT_EQ(count("click .check-radio-v2-name @2"), 1);
+    EXPECT_EQ(count("input .input-box-v2-1-val @0 [来自网络]"), 1);
+}
+
+TEST_F(UploadPageTest, NothingSelectedInTheListsClicksThePagesFirstEntries) {
+    window.setIndex("组合框1", -1);
+    window.setIndex("组合框2", -1);
+    publish();
+    EXPECT_EQ(count("click .pre-item-content @1"), 1);
+    EXPECT_EQ(count("click .item-main @0"), 1);
+}
+
+TEST_F(UploadPageTest, TagModes) {
+    struct Case {
+        const char* radio;
+        std::string tags;
+        std::string wanted;  // the count field of the mode
+        std::vector<std::string> typed;
+        int recommended;
+    } cases[] = {
+        {"单选框标签固定", "a++b", "", {"a", "", "b"}, 0},
+        {"单选框_混合标签", "a+b+c", "2", {"a", "b", "c"}, 0},
+        {"单选框_混合标签", "a+b", "5", {"a", "b"}, 3},
+        {"单选框_混合标签", "a", "", {"a"}, 1},
+        {"单选框_系统推荐标签", "a", "0", {}, 2},
+        {"单选框_系统推荐标签", "a", "1", {}, 2},
+        {"单选框_系统推荐标签", "a", "", {}, 2},
+        {"单选框_系统推荐标签", "a", "25", {}, 20},
+        {"单选框_混合标签", "a", "25", {"a"}, 24},
+    };
+    for (const auto& c : cases) {
+        browser.clearCalls();
+        select(c.radio);
+        window.setText("编辑框_固定标签", c.tags);
+        window.setText(std::string(c.radio) == "单选框_系统推荐标签" ? "编辑框_系统标签个数" : "编辑框_混合标签个数", c.wanted);
+        publish();
+        std::vector<std::string> typed;
+        for (const auto& line : browser.callsStartingWith("word ")) typed.push_back(line.substr(line.find('[') + 1, line.size() - line.find('[') - 2));
+        EXPECT_EQ(typed, c.typed) << c.radio << " " << c.tags;
+        EXPECT_EQ(count("key 13"), static_cast<long>(c.typed.size()));
+        EXPECT_EQ(count("click .label-item-v2-2-container"), c.recommended) << c.radio << " " << c.wanted;
+    }
+}
+
+TEST_F(UploadPageTest, JobTagsWinOverTheFixedTags) {
+    job.setText("标签", "x+y");
+    publish();
+    EXPECT_EQ(count("word .content-tag-v2-input-wrp [x]"), 1);
+    EXPECT_EQ(count("word .content-tag-v2-input-wrp [原创]"), 0);
+}
+
+TEST_F(UploadPageTest, SystemCoverPosition) {
+    struct Case {
+        std::string position;
+        int offered;
+        std::string clicked;
+    } cases[] = {{"2", 4, "@2"}, {"3", 2, "@2"}, {"0", 4, "@1"}, {"", 4, "@1"}, {"9", 0, "@1"}};
+    select("单选框_系统封面");
+    for (const auto& c : cases) {
+        browser.clearCalls();
+        window.setText("编辑框_封面图序列", c.position);
+        browser.scriptCount(".selector-item", c.offered);
+        publish();
+        EXPECT_EQ(browser.callsStartingWith("click .selector-item"),
+                  std::vector<std::string>{"click .selector-item " + c.clicked})
+            << c.position << " of " << c.offered;
+    }
+}
+
+TEST_F(UploadPageTest, SystemCoversThatKeepLoadingAreWaitedForSixteenSeconds) {
+    browser.scriptPresence(".cover-v2-loading", {1});
+    publish();
+    auto titles = browser.callsStartingWith("title 等待系统封面");
+    ASSERT_EQ(titles.size(), 16u);
+    EXPECT_EQ(titles.back(), "title 等待系统封面16");
+    EXPECT_EQ(count("click .selector-item"), 1);
+}
+
+TEST_F(UploadPageTest, LocalCoverIsHandedOverUntilTheHintGoes) {
+    select("单选框_本地封面");
+    const std::string cover = dir.write("视频一.jpg", "jpg").string();
+    job.setText("封面1", cover);
+    browser.scriptPresence(".cover-v2-upload-tip", {1, 1, 0});
+    publish();
+    EXPECT_EQ(count("upload 1 " + cover), 3);
+    EXPECT_EQ(count("click .cover-chop-modal-v2-btn @0"), 3);
+    EXPECT_EQ(count("click .selector-item"), 0);
+}
+
+TEST_F(UploadPageTest, RefusedLocalCoverFallsBackToASystemCoverAfterTwelveTries) {
+    select("单选框_本地随机封面");
+    const std::string cover = dir.write("c.jpg", "jpg").string();
+    job.setText("封面1", cover);
+    browser.scriptPresence(".cover-v2-upload-tip", {1});
+    publish();
+    EXPECT_EQ(count("upload 1 "), 12);
+    EXPECT_EQ(count("click .selector-item @1"), 1);
+}
+
+TEST_F(UploadPageTest, MissingLocalCoverUsesTheFirstSystemCover) {
+    select("单选框_本地封面");
+    job.setText("封面1", dir.str() + "/nothing.jpg");
+    publish();
+    EXPECT_EQ(count("upload 1 "), 0);
+    EXPECT_EQ(browser.callsStartingWith("click .selector-item"), std::vector<std::string>{"click .selector-item @1"});
+}
+
+TEST_F(UploadPageTest, DescriptionTemplateAndItsFallbacks) {
+    window.setText("编辑框_简介模板内容", "{NICK}说{title}有{tag}");
+    window.setText("编辑框_固定标签", "a+b");
+    publish();
+    EXPECT_EQ(clipboard.text(), "小明说视频一有a+b");  // no "+" conversion at this step
+
+    job.setText("简介", "已准备的简介");
+    publish();
+    EXPECT_EQ(clipboard.text(), "已准备的简介");
+
+    job.setText("简介", "");
+    window.setText("编辑框_简介模板内容", "");
+    clipboard.setText("旧内容");
+    publish();
+    EXPECT_EQ(clipboard.text(), "");
+    EXPECT_EQ(count("keys 86+2"), 3);
+}
+
+TEST_F(UploadPageTest, DescriptionOffSkipsThePaste) {
+    window.setChecked("选择框_填写简介", false);
+    publish();
+    EXPECT_EQ(count("keys 86+2"), 0);
+    EXPECT_EQ(count("title 写简介"), 0);
+}
+
+TEST_F(UploadPageTest, NoComposedTitleLeavesTheTitleFieldAlone) {
+    title.reset();
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("setvalue"), 0);
+    EXPECT_EQ(count("input .input-box-v2-1-val"), 0);
+}
+
+TEST_F(UploadPageTest, UploadProgressIsPolledUntilDone) {
+    browser.scriptText(".upload-status-intro", {"上传中", "上传中", "上传完成"});
+    browser.scriptText(".item-status-percentage", {"10%", "60%", "100%"});
+    publish();
+    EXPECT_EQ(browser.callsStartingWith("title 进度"),
+              (std::vector<std::string>{"title 进度：10%", "title 进度：60%", "title 进度：100%"}));
+}
+
+TEST_F(UploadPageTest, GiveUpWhileUploadingAbandonsTheTimer) {
+    browser.scriptText(".upload-status-intro", {"上传中"});
+    giveUpAtCheck = 9;  // five checks between steps, then the fourth poll
+    EXPECT_EQ(publish(), 0);
+    EXPECT_TRUE(abandoned);
+    EXPECT_EQ(count("title 进度"), 4);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 0);
+}
+
+TEST_F(UploadPageTest, GiveUpBetweenStepsStopsAtOnce) {
+    giveUpAtCheck = 1;  // right after the file was handed over
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(count("upload 2"), 1);
+    EXPECT_EQ(count("click"), 0);
+}
+
+TEST_F(UploadPageTest, UnusableAccountPublishesNothing) {
+    openResult = 0;
+    EXPECT_EQ(publish(), 0);
+    EXPECT_TRUE(browser.calls().empty());
+}
+
+// A submit that never leaves the upload page did not publish: the run must keep the video.
+TEST_F(UploadPageTest, SubmitThatStaysOnTheUploadPageIsAFailure) {
+    browser.scriptPageUrl({kUploadUrl});
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(count("click .submit-btn-group-add @0"), 4);
+    EXPECT_EQ(count("title 已发表"), 0);
+    EXPECT_EQ(count("forward " + kUploadUrl), 1);  // a fresh form for the next video
+}
+
+TEST_F(UploadPageTest, SubmitRetriesUntilThePageMovesOn) {
+    browser.scriptPageUrl({kUploadUrl, kUploadUrl, "http://127.0.0.1:1/video/done"});
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("click .submit-btn-group-add @0"), 3);
+}
+
+TEST_F(UploadPageTest, StopEndsThePublicationAtTheNextWait) {
+    browser.scriptText(".upload-status-intro", {"上传中"});
+    int polls = 0;
+    onTitle = [&](const std::string& title) {
+        if (title.rfind("进度", 0) == 0 && ++polls == 3) stop.request();
+    };
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(count("title 进度"), 3);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 0);
+}
+
+}  // namespace
+}  // namespace clipmill::testing
