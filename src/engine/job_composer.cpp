@@ -77,15 +77,17 @@ void JobComposerImpl::copyRandomCover(const std::string& videoPath) {
     copyFileNoReplace(drawFrom(images), sameNameCover(videoPath));
 }
 
-std::vector<std::string> JobComposerImpl::refillTitlePool() {
+std::vector<std::string> JobComposerImpl::readTitleLibrary() {
     auto titles = titlesFromLibrary(settings_.编辑框_标题库.text());
     window_.setCaption("标签5", "一行一个，检测到标题数量：" + std::to_string(titles.size()));
     return titles;
 }
 
+void JobComposerImpl::refillTitlePool() { titles_.refill(readTitleLibrary()); }
+
 std::optional<std::string> JobComposerImpl::nextLibraryTitle() {
     const bool random = settings_.选择框_随机.checked();
-    return titles_.take([this] { return refillTitlePool(); },
+    return titles_.take([this] { return readTitleLibrary(); },
                         [this, random](std::size_t size) {
                             return random ? static_cast<std::size_t>(draw_(1, static_cast<int>(size)) - 1) : 0;
                         });

@@ -38,10 +38,11 @@ public:
     std::optional<std::string> composeTitle(const UploadJob& job);
     // The next title of the pool, refilling it when empty; nothing when the library is empty.
     std::optional<std::string> nextLibraryTitle();
-    // The pool's new content, read from the library; shows the count in the library's label.
-    std::vector<std::string> refillTitlePool();
+    // Rebuilds the title pool from the library and shows the count in the library's label.
+    void refillTitlePool();
 
 private:
+    std::vector<std::string> readTitleLibrary();
     std::string coverFor(const std::string& video);
     std::string description(const UploadJob& job);
     std::string drawFrom(const std::vector<std::string>& files);

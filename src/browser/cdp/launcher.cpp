@@ -268,6 +268,7 @@ LaunchResult launchBrowser(const LaunchOptions& options) {
         std::this_thread::sleep_for(Millis(50));
     }
     killBrowser(spawned);
+    result.pid = spawned.pid;
     result.error = why + "; its output: " + tailOfFile(logPath);
     return result;
 }

@@ -26,7 +26,7 @@ struct LaunchResult {
     bool ok = false;
     Endpoint endpoint;
     bool reattached = false;  // the browser was already running on the profile
-    int pid = 0;              // of a browser this call started
+    int pid = 0;              // of a browser this call started (and killed again on failure)
     std::string error;
 };
 

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "browser/cdp/browser.h"
+#include "browser/cdp/json.h"
+#include "browser/cdp/launcher.h"
+#include "browser/interrupt.h"
+#include "fixtures/temp_dir.h"
+
+namespace clipmill::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using cdp::jsonObject;
+
+bool running(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    return line[line.rfind(')') + 2] != 'Z';
+}
+
+cdp::LaunchOptions headlessOn(const std::string& profile) {
+    cdp::LaunchOptions options;
+    options.executable = cdp::findBrowserExecutable("");
+    options.profileDir = profile;
+    options.headless = true;
+    return options;
+}
+
+TEST(Launcher, AFailedLaunchKillsTheChildAndReportsItsOutput) {
+    TempDir dir;
+    auto pidFile = dir.str() + "/pid";
+    struct Case {
+        const char* name;
+        std::string script;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"exits", "#!/bin/sh\necho $$ > " + pidFile + "\necho 'Missing X server' >&2\nexit 1\n", "exited during start-up"},
+        {"never answers", "#!/bin/sh\necho $$ > " + pidFile + "\necho 'stuck here' >&2\nexec sleep 60\n",
+         "no DevTools endpoint"},
+    };
+    for (const auto& c : cases) {
+        auto script = dir.write("fake-browser", c.script);
+        fs::permissions(script, fs::perms::owner_all);
+        cdp::LaunchOptions options = headlessOn(dir.str() + "/profile");
+        options.executable = script.string();
+        options.timeout = 1500ms;
+        auto result = cdp::launchBrowser(options);
+        EXPECT_FALSE(result.ok) << c.name;
+        EXPECT_NE(result.error.find(c.why), std::string::npos) << c.name << ": " << result.error;
+        EXPECT_NE(result.error.find(c.script.find("Missing") != std::string::npos ? "Missing X server" : "stuck here"),
+                  std::string::npos)
+            << result.error;
+        std::this_thread::sleep_for(100ms);
+        EXPECT_FALSE(running(std::stoi(dir.read("pid")))) << c.name;
+    }
+    auto missing = headlessOn(dir.str() + "/p2");
+    missing.executable = dir.str() + "/no-such-browser";
+    auto result = cdp::launchBrowser(missing);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("cannot run"), std::string::npos) << result.error;
+}
+
+class RunningBrowser : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = std::make_unique<TempDir>();
+        // A port file left by a browser that is gone must not stop the launch.
+        dir_->write("profile/DevToolsActivePort", "1\n/devtools/browser/gone\n");
+        auto options = headlessOn(dir_->str() + "/profile");
+        options.startUrl = "about:blank";
+        launched_ = cdp::launchBrowser(options);
+    }
+    static void TearDownTestSuite() {
+        if (launched_.pid > 0) kill(launched_.pid, SIGKILL);
+        dir_.reset();
+    }
+    static inline std::unique_ptr<TempDir> dir_;
+    static inline cdp::LaunchResult launched_;
+};
+
+TEST_F(RunningBrowser, ALaunchOnAProfileInUseReattaches) {
+    ASSERT_TRUE(launched_.ok) << launched_.error;
+    EXPECT_FALSE(launched_.reattached);
+    auto again = cdp::launchBrowser(headlessOn(dir_->str() + "/profile"));
+    ASSERT_TRUE(again.ok) << again.error;
+    EXPECT_TRUE(again.reattached);
+    EXPECT_EQ(again.endpoint.port, launched_.endpoint.port);
+    EXPECT_EQ(cdp::browserPidFromProfile(dir_->str() + "/profile"), launched_.pid);
+}
+
+TEST_F(RunningBrowser, ACallTimesOutAndAStopEndsItsWaitEarly) {
+    ASSERT_TRUE(launched_.ok) << launched_.error;
+    std::string error;
+    auto browser = cdp::ChromiumBrowser::connect(launched_.endpoint, dir_->str() + "/profile", error);
+    ASSERT_TRUE(browser) << error;
+    auto page = browser->page();
+    ASSERT_TRUE(page);
+    std::string never = jsonObject({{"expression", "new Promise(() => {})"}, {"awaitPromise", true}});
+
+    auto start = std::chrono::steady_clock::now();
+    auto reply = page->connection().call("Runtime.evaluate", never, page->sessionId(), 300ms);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(reply.ok);
+    EXPECT_NE(reply.error.find("timed out"), std::string::npos) << reply.error;
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 2s);
+
+    StopSignal stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(200ms);
+        stop.request();
+    });
+    start = std::chrono::steady_clock::now();
+    {
+        InterruptScope scope(stop);
+        reply = page->connection().call("Runtime.evaluate", never, page->sessionId(), 30s);
+    }
+    stopper.join();
+    EXPECT_FALSE(reply.ok);
+    EXPECT_NE(reply.error.find("stopped"), std::string::npos) << reply.error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    // The connection is still good for the next call.
+    EXPECT_EQ(page->evaluate("6 * 7").integer(), 42);
+}
+
+TEST_F(RunningBrowser, EveryPendingCallFailsWhenTheConnectionDrops) {
+    ASSERT_TRUE(launched_.ok) << launched_.error;
+    std::string error;
+    auto browser = cdp::ChromiumBrowser::connect(launched_.endpoint, dir_->str() + "/profile", error);
+    ASSERT_TRUE(browser) << error;
+    auto page = browser->page();
+    ASSERT_TRUE(page);
+    std::string never = jsonObject({{"expression", "new Promise(() => {})"}, {"awaitPromise", true}});
+    std::vector<cdp::PendingCall> pending;
+    for (int i = 0; i < 3; ++i) pending.push_back(page->connection().send("Runtime.evaluate", never, page->sessionId()));
+    std::this_thread::sleep_for(100ms);
+    kill(launched_.pid, SIGKILL);
+    auto start = std::chrono::steady_clock::now();
+    for (auto& call : pending) {
+        auto reply = call.wait(20s);
+        EXPECT_FALSE(reply.ok);
+        EXPECT_NE(reply.error.find("connection lost"), std::string::npos) << reply.error;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    auto late = page->connection().call("Browser.getVersion");
+    EXPECT_NE(late.error.find("not connected"), std::string::npos) << late.error;
+    EXPECT_FALSE(cdp::findRunningBrowser(dir_->str() + "/profile"));
+}
+
+}  // namespace
+}  // namespace clipmill::testing
