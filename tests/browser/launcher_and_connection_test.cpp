@@ -83,8 +83,21 @@ protected:
         if (launched_.pid > 0) kill(launched_.pid, SIGKILL);
         dir_.reset();
     }
+    void connect() {
+        ASSERT_TRUE(launched_.ok) << launched_.error;
+        std::string error;
+        browser_ = cdp::ChromiumBrowser::connect(launched_.endpoint, dir_->str() + "/profile", error);
+        ASSERT_TRUE(browser_) << error;
+        page_ = browser_->page();
+        ASSERT_TRUE(page_);
+    }
+    // Evaluates a promise that never settles: the reply comes only when something ends the call.
+    const std::string never = jsonObject({{"expression", "new Promise(() => {})"}, {"awaitPromise", true}});
+
     static inline std::unique_ptr<TempDir> dir_;
     static inline cdp::LaunchResult launched_;
+    std::shared_ptr<cdp::ChromiumBrowser> browser_;
+    std::shared_ptr<cdp::PageSession> page_;
 };
 
 TEST_F(RunningBrowser, ALaunchOnAProfileInUseReattaches) {
@@ -98,13 +111,8 @@ TEST_F(RunningBrowser, ALaunchOnAProfileInUseReattaches) {
 }
 
 TEST_F(RunningBrowser, ACallTimesOutAndAStopEndsItsWaitEarly) {
-    ASSERT_TRUE(launched_.ok) << launched_.error;
-    std::string error;
-    auto browser = cdp::ChromiumBrowser::connect(launched_.endpoint, dir_->str() + "/profile", error);
-    ASSERT_TRUE(browser) << error;
-    auto page = browser->page();
-    ASSERT_TRUE(page);
-    std::string never = jsonObject({{"expression", "new Promise(() => {})"}, {"awaitPromise", true}});
+    ASSERT_NO_FATAL_FAILURE(connect());
+    auto& page = page_;
 
     auto start = std::chrono::steady_clock::now();
     auto reply = page->connection().call("Runtime.evaluate", never, page->sessionId(), 300ms);
@@ -133,13 +141,8 @@ TEST_F(RunningBrowser, ACallTimesOutAndAStopEndsItsWaitEarly) {
 }
 
 TEST_F(RunningBrowser, EveryPendingCallFailsWhenTheConnectionDrops) {
-    ASSERT_TRUE(launched_.ok) << launched_.error;
-    std::string error;
-    auto browser = cdp::ChromiumBrowser::connect(launched_.endpoint, dir_->str() + "/profile", error);
-    ASSERT_TRUE(browser) << error;
-    auto page = browser->page();
-    ASSERT_TRUE(page);
-    std::string never = jsonObject({{"expression", "new Promise(() => {})"}, {"awaitPromise", true}});
+    ASSERT_NO_FATAL_FAILURE(connect());
+    auto& page = page_;
     std::vector<cdp::PendingCall> pending;
     for (int i = 0; i < 3; ++i) pending.push_back(page->connection().send("Runtime.evaluate", never, page->sessionId()));
     std::this_thread::sleep_for(100ms);
