@@ -1,11 +1,10 @@
 #include "engine/file_listing.h"
 
 #include <sys/stat.h>
-
-#include <algorithm>
-
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
+
+#include <algorithm>
 
 #include "support/dir_handle.h"
 #include "support/utf8_text.h"

@@ -79,12 +79,15 @@ bool moveFile(const std::string& from, const std::string& to) {
     return isPlausibleTarget(to) && moveFileNoReplace(from, to);
 }
 
-bool copyFileNoReplace(const std::string& from, const std::string& to) { return copyExclusive(from, to); }
+bool copyFileNoReplace(const std::string& from, const std::string& to) {
+    return copyExclusive(from, to);
+}
 
 bool forceDeleteFile(const std::string& path, const std::filesystem::path& tempFolder) {
     if (unlink(path.c_str()) == 0) return true;
-    const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count();
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     const std::filesystem::path scratch = tempFolder / std::to_string(ticks);
     std::error_code error;
     if (std::filesystem::create_directory(scratch, error)) {

@@ -13,7 +13,9 @@ namespace {
 
 constexpr const char* kCoverPattern = "*.jpg";
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string lowerAscii(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](char c) { return lowerAscii(c); });
@@ -57,11 +59,10 @@ std::string JobComposerImpl::coverFor(const std::string& video) {
 
 std::string JobComposerImpl::description(const UploadJob& job) {
     if (!settings_.选择框_填写简介.checked()) return {};
-    return replaceAll(settings_.编辑框_简介模板内容.text(),
-                      {{"{nick}", job.text("昵称")},
-                       {"{title}", nameWithoutExtension(job.text("视频路径"))},
-                       {"{tag}", settings_.编辑框_固定标签.text()},
-                       {"+", "、"}});
+    return replaceAll(settings_.编辑框_简介模板内容.text(), {{"{nick}", job.text("昵称")},
+                                                             {"{title}", nameWithoutExtension(job.text("视频路径"))},
+                                                             {"{tag}", settings_.编辑框_固定标签.text()},
+                                                             {"+", "、"}});
 }
 
 void JobComposerImpl::composeJob(UploadJob& job) {
@@ -83,7 +84,9 @@ std::vector<std::string> JobComposerImpl::readTitleLibrary() {
     return titles;
 }
 
-void JobComposerImpl::refillTitlePool() { titles_.refill(readTitleLibrary()); }
+void JobComposerImpl::refillTitlePool() {
+    titles_.refill(readTitleLibrary());
+}
 
 std::optional<std::string> JobComposerImpl::nextLibraryTitle() {
     const bool random = settings_.选择框_随机.checked();

@@ -31,7 +31,9 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string fileNameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+std::string fileNameOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
 
 std::string extensionOf(const std::string& path) {
     const std::string name = fileNameOf(path);
@@ -85,7 +87,8 @@ std::string duplicateDateTimeText(const std::tm& local) {
     std::string text = std::to_string(local.tm_year + 1900) + "年" + std::to_string(local.tm_mon + 1) + "月" +
                        std::to_string(local.tm_mday) + "日";
     const std::string hour = std::to_string(local.tm_hour) + "时";
-    if (local.tm_sec != 0) return text + hour + std::to_string(local.tm_min) + "分" + std::to_string(local.tm_sec) + "秒";
+    if (local.tm_sec != 0)
+        return text + hour + std::to_string(local.tm_min) + "分" + std::to_string(local.tm_sec) + "秒";
     if (local.tm_min != 0) return text + hour + std::to_string(local.tm_min) + "分";
     if (local.tm_hour != 0) return text + hour;
     return text;

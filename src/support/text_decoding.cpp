@@ -12,7 +12,9 @@ namespace {
 
 constexpr const char* kChineseFallback = "GB18030";
 
-bool startsWith(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+}
 
 bool isValidUtf8(std::string_view bytes) {
     const auto length = static_cast<int32_t>(bytes.size());
@@ -49,13 +51,13 @@ std::string convertToUtf8(std::string_view bytes, const char* charset) {
     UErrorCode status = U_ZERO_ERROR;
     const auto length = static_cast<int32_t>(bytes.size());
     std::string out(static_cast<std::size_t>(length) * 3 + 4, '\0');
-    int32_t written = ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
-                                   length, &status);
+    int32_t written =
+        ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(), length, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.assign(static_cast<std::size_t>(written) + 1, '\0');
         status = U_ZERO_ERROR;
-        written = ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(), length,
-                               &status);
+        written =
+            ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(), length, &status);
     }
     if (U_FAILURE(status)) return {};
     out.resize(static_cast<std::size_t>(written));

@@ -64,10 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DescriptionCase{"TitleAndNick", "{title}-{nick}", "N", "/d/m/abc.mp4", "原创+视频", "abc-N"},
         DescriptionCase{"PlaceholdersInAnyCase", "{TITLE}|{Nick}|{tAg}", "N", "/d/m/a.b.mp4", "t", "a.b|N|t"},
-        DescriptionCase{"PlusBecomesEnumerationCommaEverywhere", "{tag} 1+1 {title} {nick}", "甲+乙",
-                        "/d/m/x+y.mp4", "原创+视频", "原创、视频 1、1 x、y 甲、乙"},
-        DescriptionCase{"ValueOfAnEarlierPlaceholderIsFilledByLaterOnes", "{nick}", "我的{title}", "/d/m/片名.mp4",
-                        "", "我的片名"},
+        DescriptionCase{"PlusBecomesEnumerationCommaEverywhere", "{tag} 1+1 {title} {nick}", "甲+乙", "/d/m/x+y.mp4",
+                        "原创+视频", "原创、视频 1、1 x、y 甲、乙"},
+        DescriptionCase{"ValueOfAnEarlierPlaceholderIsFilledByLaterOnes", "{nick}", "我的{title}", "/d/m/片名.mp4", "",
+                        "我的片名"},
         DescriptionCase{"LaterValuesAreNotFilledByEarlierOnes", "{title}", "N", "/d/m/{nick}.mp4", "", "{nick}"},
         DescriptionCase{"NoPlaceholders", "固定简介", "N", "/d/m/a.mp4", "", "固定简介"}),
     [](const auto& info) { return info.param.name; });
@@ -93,7 +93,7 @@ TEST(Cover, FollowsTheChosenCoverSource) {
         {"单选框_系统封面_随机", "m/v.mp4", ""},
         {"单选框_本地封面", "m/missing.mp4", "m/missing.jpg"},  // names the image even when it is missing
         {"单选框_本地封面", "m/clips.mp4/x.MP4", "m/clips.mp4/x.jpg"},
-        {"单选框_本地封面", "m/up.mp4", "m/UP.JPG"},  // an image whose name differs only in case
+        {"单选框_本地封面", "m/up.mp4", "m/UP.JPG"},             // an image whose name differs only in case
         {"单选框_本地随机封面", "m/v.mp4", "covers/sub/b.JPG"},  // drawn from subfolders too
     };
     for (const auto& c : cases) {
@@ -198,8 +198,9 @@ TEST(TitleLibrary, TitleFilesInAnyCommonEncodingGiveTheSameTitles) {
         {"utf8-bom", "\xEF\xBB\xBF第一个标题,第二个标题\r\n第三"},
         {"utf16le", utf16(u"第一个标题,第二个标题\r\n第三", false)},
         {"utf16be", utf16(u"第一个标题,第二个标题\r\n第三", true)},
-        {"gbk", "\xb5\xda\xd2\xbb\xb8\xf6\xb1\xea\xcc\xe2\x2c\xb5\xda\xb6\xfe\xb8\xf6\xb1\xea\xcc\xe2\x0d\x0a\xb5\xda"
-                "\xc8\xfd"},
+        {"gbk",
+         "\xb5\xda\xd2\xbb\xb8\xf6\xb1\xea\xcc\xe2\x2c\xb5\xda\xb6\xfe\xb8\xf6\xb1\xea\xcc\xe2\x0d\x0a\xb5\xda"
+         "\xc8\xfd"},
     };
     TempDir dir;
     for (const auto& [name, bytes] : files)
@@ -227,15 +228,14 @@ TEST_P(ComposeTitle, GivesThisTitle) {
     EXPECT_EQ(f.composer.composeTitle(f.jobFor("/d/m/abc.mp4")), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ComposeTitle,
-    ::testing::Values(TitleCase{"FileNameLeavesThePagesTitle", false, false, "T", std::nullopt},
-                      TitleCase{"FileNameWithPrefixAndSuffix", false, true, "T", "PabcS"},
-                      TitleCase{"LibraryTitle", true, false, "T", "T"},
-                      TitleCase{"LibraryTitleWithPrefixAndSuffix", true, true, "T", "PTS"},
-                      TitleCase{"EmptyLibraryGivesTheFileName", true, true, "", "PabcS"},
-                      TitleCase{"EmptyLibraryLineGivesTheFileName", true, false, "\r\nB", "abc"}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, ComposeTitle,
+                         ::testing::Values(TitleCase{"FileNameLeavesThePagesTitle", false, false, "T", std::nullopt},
+                                           TitleCase{"FileNameWithPrefixAndSuffix", false, true, "T", "PabcS"},
+                                           TitleCase{"LibraryTitle", true, false, "T", "T"},
+                                           TitleCase{"LibraryTitleWithPrefixAndSuffix", true, true, "T", "PTS"},
+                                           TitleCase{"EmptyLibraryGivesTheFileName", true, true, "", "PabcS"},
+                                           TitleCase{"EmptyLibraryLineGivesTheFileName", true, false, "\r\nB", "abc"}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(TitlePool, IsSharedAndHandsEachTitleOutOnce) {
     TitlePool pool;

@@ -73,8 +73,8 @@ TEST(MaterialRun, PicksAndDisposesOfTheRightFilesInOrder) {
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(jobs[0].text("封面1"), (dir.path() / "a/1.jpg").string());
     EXPECT_EQ(jobs[2].text("简介"), "x by nick-B");
-    EXPECT_EQ(filesUnder(dir.path()),
-              (std::set<std::string>{"a/2.mp4", "a/sub/0.mp4", "used/1.mp4", "used/1.jpg", "used/x.MP4", "used/x.jpg"}));
+    EXPECT_EQ(filesUnder(dir.path()), (std::set<std::string>{"a/2.mp4", "a/sub/0.mp4", "used/1.mp4", "used/1.jpg",
+                                                             "used/x.MP4", "used/x.jpg"}));
     EXPECT_EQ(table.cell(0, kColumnDoneToday), "");
     EXPECT_EQ(table.cell(1, kColumnDoneToday), "1");
     EXPECT_EQ(table.cell(1, kColumnStatus), "没有视频");

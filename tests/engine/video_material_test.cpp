@@ -1,8 +1,7 @@
 #include "engine/video_material.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -63,13 +62,11 @@ private:
 
 struct MaterialFixture {
     explicit MaterialFixture(std::deque<int> draws = {})
-        : draw{std::move(draws), {}},
-          material(window, table, dir.path() / "prog", draw.function(),
-                   [] {
-                       std::tm t{};
-                       t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
-                       return t;
-                   }) {
+        : draw{std::move(draws), {}}, material(window, table, dir.path() / "prog", draw.function(), [] {
+              std::tm t{};
+              t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
+              return t;
+          }) {
         table.appendRow();
     }
     std::string folder() const { return (dir.path() / "m").string(); }
@@ -124,17 +121,41 @@ const std::vector<std::string> kTree = {"a.mp4", "s/b.mp4", "s/t/c.mp4", "R/d.mp
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SelectVideoOrder,
-    ::testing::Values(
-        SelectCase{"OwnFilesOnlyWithoutSubfolders", kTree, false, false, {}, {"a.mp4", "B.mp4"}},
-        SelectCase{"OwnFilesFirstThenSubfoldersDepthFirst", kTree, true, false, {},
-                   {"a.mp4", "B.mp4", "R/d.mp4", "s/b.mp4", "s/t/c.mp4"}},
-        SelectCase{"RandomDrawsOverTheWholeTree", kTree, true, true, {4, 0, 2, 1, 0},
-                   {"s/t/c.mp4", "a.mp4", "s/b.mp4", "R/d.mp4", "B.mp4"}},
-        SelectCase{"RandomWithoutSubfolders", kTree, false, true, {1, 0}, {"B.mp4", "a.mp4"}},
-        SelectCase{"ExtensionInAnyCaseAndNamesInWindowsOrder",
-                   {"x.MP4", "Y.mp4", "w.Mp4", "a_.mp4", "ab.mp4", "z.mp4.txt", "clips.mp4/", ".hidden.mp4"},
-                   true, false, {}, {"ab.mp4", "a_.mp4", "w.Mp4", "x.MP4", "Y.mp4"}}),
+    ::testing::Values(SelectCase{"OwnFilesOnlyWithoutSubfolders", kTree, false, false, {}, {"a.mp4", "B.mp4"}},
+                      SelectCase{"OwnFilesFirstThenSubfoldersDepthFirst",
+                                 kTree,
+                                 true,
+                                 false,
+                                 {},
+                                 {"a.mp4", "B.mp4", "R/d.mp4", "s/b.mp4", "s/t/c.mp4"}},
+                      SelectCase{"RandomDrawsOverTheWholeTree",
+                                 kTree,
+                                 true,
+                                 true,
+                                 {4, 0, 2, 1, 0},
+                                 {"s/t/c.mp4", "a.mp4", "s/b.mp4", "R/d.mp4", "B.mp4"}},
+                      SelectCase{"RandomWithoutSubfolders", kTree, false, true, {1, 0}, {"B.mp4", "a.mp4"}},
+                      SelectCase{
+                          "ExtensionInAnyCaseAndNamesInWindowsOrder",
+                          {"x.MP4", "Y.mp4", "w.Mp4", "a_.mp4", "ab.mp4", "z.mp4.txt", "clips.mp4/", ".hidden.mp4"},
+                          true,
+                          false,
+                          {},
+                          {"ab.mp4", "a_.mp4", "w.Mp4", "x.MP4", "Y.mp4"}}),
     [](const auto& info) { return info.param.name; });
+
+TEST(ListFiles, FollowsLinksToFilesButNotToFolders) {
+    TempDir dir;
+    dir.write("m/a.mp4", "a");
+    dir.write("other/b.mp4", "b");
+    fs::create_directory_symlink(dir.path() / "m", dir.path() / "m/loop");
+    fs::create_directory_symlink(dir.path() / "other", dir.path() / "m/elsewhere");
+    fs::create_symlink(dir.path() / "other/b.mp4", dir.path() / "m/linked.mp4");
+    fs::create_symlink(dir.path() / "gone.mp4", dir.path() / "m/dangling.mp4");
+    const std::string m = (dir.path() / "m").string();
+    EXPECT_EQ(listFiles(m, "*.mp4", true), (std::vector<std::string>{m + "/a.mp4", m + "/linked.mp4"}));
+    EXPECT_EQ(listFiles(m + "/", "*.MP4", false, 1), std::vector<std::string>{m + "/a.mp4"});
+}
 
 TEST(SelectVideo, RandomDrawCoversEveryListedVideo) {
     MaterialFixture f({2});
@@ -164,9 +185,7 @@ TEST(SelectVideo, NamesLongerThanEightyCharactersAreCutInTheirFolder) {
     std::string cjk80;
     for (int i = 0; i < 80; ++i) cjk80 += "视";
     const std::vector<Case> cases = {
-        {eighty, eighty},
-        {eighty + "X", eighty},
-        {cjk80 + "频频", cjk80},  // counted in characters, not bytes
+        {eighty, eighty}, {eighty + "X", eighty}, {cjk80 + "频频", cjk80},  // counted in characters, not bytes
     };
     for (const auto& c : cases) {
         MaterialFixture f;
@@ -238,7 +257,8 @@ TEST_P(DisposeVideo, LeavesTheseFiles) {
     std::set<std::string> contents;
     for (const auto& file : c.after) contents.insert(f.dir.read(file));
     EXPECT_EQ(contents.size(), c.after.size());
-    for (const auto& content : contents) EXPECT_NE(std::find(c.before.begin(), c.before.end(), content), c.before.end());
+    for (const auto& content : contents)
+        EXPECT_NE(std::find(c.before.begin(), c.before.end(), content), c.before.end());
 }
 
 const std::string kDuplicate = "used/有重复标题2024年3月5日7时8分9秒_";
@@ -246,7 +266,11 @@ const std::string kDuplicate = "used/有重复标题2024年3月5日7时8分9秒_
 INSTANTIATE_TEST_SUITE_P(
     Cases, DisposeVideo,
     ::testing::Values(
-        DisposeCase{"MoveTakesTheCoverAlong", false, "<used>", {"m/v.mp4", "m/v.jpg", "m/w.mp4"}, "m/v.mp4",
+        DisposeCase{"MoveTakesTheCoverAlong",
+                    false,
+                    "<used>",
+                    {"m/v.mp4", "m/v.jpg", "m/w.mp4"},
+                    "m/v.mp4",
                     {"used/v.mp4", "used/v.jpg", "m/w.mp4"}},
         DisposeCase{"MoveOfADuplicateNameGetsTheDateTimeName",
                     false,
@@ -260,14 +284,26 @@ INSTANTIATE_TEST_SUITE_P(
                     {"m/v.mp4", "used/v.mp4", kDuplicate + "v.mp4"},
                     "m/v.mp4",
                     {"used/v.mp4", kDuplicate + "v.mp4", "used/有重复标题2024年3月5日7时8分9秒(2)_v.mp4"}},
-        DisposeCase{"MoveWithoutUsedFolderGoesToTheProgramsFolder", false, "", {"m/v.mp4", "m/v.jpg"}, "m/v.mp4",
+        DisposeCase{"MoveWithoutUsedFolderGoesToTheProgramsFolder",
+                    false,
+                    "",
+                    {"m/v.mp4", "m/v.jpg"},
+                    "m/v.mp4",
                     {"prog/已使用视频/v.mp4", "prog/已使用视频/v.jpg"}},
-        DisposeCase{"MoveOfAnUpperCaseExtensionTakesItsCover", false, "<used>", {"m/x.MP4", "m/x.jpg"}, "m/x.MP4",
+        DisposeCase{"MoveOfAnUpperCaseExtensionTakesItsCover",
+                    false,
+                    "<used>",
+                    {"m/x.MP4", "m/x.jpg"},
+                    "m/x.MP4",
                     {"used/x.MP4", "used/x.jpg"}},
-        DisposeCase{"MoveToARelativeFolderGoesUnderTheProgramsFolder", false, "旧视频", {"m/v.mp4"}, "m/v.mp4",
+        DisposeCase{"MoveToARelativeFolderGoesUnderTheProgramsFolder",
+                    false,
+                    "旧视频",
+                    {"m/v.mp4"},
+                    "m/v.mp4",
                     {"prog/旧视频/v.mp4"}},
-        DisposeCase{"DeleteRemovesVideoAndCover", true, "<used>", {"m/v.mp4", "m/v.jpg", "m/w.jpg"}, "m/v.mp4",
-                    {"m/w.jpg"}},
+        DisposeCase{
+            "DeleteRemovesVideoAndCover", true, "<used>", {"m/v.mp4", "m/v.jpg", "m/w.jpg"}, "m/v.mp4", {"m/w.jpg"}},
         DisposeCase{"DeleteWithoutCover", true, "<used>", {"m/v.mp4", "m/w.mp4"}, "m/v.mp4", {"m/w.mp4"}},
         DisposeCase{"DeleteInAFolderNamedLikeAVideoTouchesNoOtherFolder",
                     true,
@@ -316,7 +352,8 @@ TEST(FileMoves, NeverReplaceAndCrossFileSystems) {
     EXPECT_FALSE(moveFile(from.string(), (dir.path() / "").string()));
     EXPECT_TRUE(fs::exists(from));
 
-    struct stat here {}, shm {};
+    struct stat here {
+    }, shm{};
     if (stat("/dev/shm", &shm) != 0 || stat(dir.str().c_str(), &here) != 0 || here.st_dev == shm.st_dev)
         GTEST_SKIP() << "no second file system to move across";
     const fs::path across = fs::path("/dev/shm") / ("clipmill-move-" + std::to_string(getpid()) + ".mp4");
