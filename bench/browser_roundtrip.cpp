@@ -1,0 +1,109 @@
+// Median round trip of a trivial evaluation and of a full click (scroll into view, centre,
+// mouse moved, pressed, released) through our DevTools layer, against Playwright's
+// page.evaluate and page.click on the same Chromium executable and the same page, in one run.
+//   bench_browser_roundtrip [ROUNDS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "browser/cdp/cdp_automation.h"
+#include "browser/cdp/launcher.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const char* kPage =
+    "data:text/html,<html><body style='margin:0'><div style='height:300px'></div>"
+    "<button id='target' style='width:120px;height:40px'>go</button>"
+    "<script>window.clicks=0;document.getElementById('target').addEventListener('click',()=>clicks%2B%2B)</script>"
+    "</body></html>";
+
+double medianMs(int rounds, const std::function<void()>& action) {
+    std::vector<double> times;
+    times.reserve(rounds);
+    for (int i = 0; i < rounds; ++i) {
+        auto start = Clock::now();
+        action();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+    return times[times.size() / 2];
+}
+
+struct PeerFigures {
+    double evaluateMs = 0;
+    double clickMs = 0;
+    bool ok = false;
+};
+
+PeerFigures runPlaywright(const std::string& executable, int rounds) {
+    fs::path script = fs::path(__FILE__).parent_path() / "playwright" / "bench.mjs";
+    // Handed over in the environment: the page is not something to put through a shell.
+    setenv("BENCH_CHROMIUM", executable.c_str(), 1);
+    setenv("BENCH_PAGE", kPage, 1);
+    setenv("BENCH_ROUNDS", std::to_string(rounds).c_str(), 1);
+    std::string command = "node '" + script.string() + "'";
+    PeerFigures figures;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return figures;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) {
+        int clicks = 0;
+        if (std::sscanf(line, "playwright evaluate_ms=%lf click_ms=%lf clicks=%d", &figures.evaluateMs, &figures.clickMs,
+                        &clicks) == 3) {
+            figures.ok = clicks > 0;
+        }
+    }
+    pclose(pipe);
+    return figures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = argc > 1 ? std::max(20, std::atoi(argv[1])) : 1000;
+    std::string executable = clipmill::cdp::findBrowserExecutable("");
+    if (executable.empty()) {
+        std::fprintf(stderr, "no Chromium found\n");
+        return 1;
+    }
+    fs::path root = fs::temp_directory_path() / ("clipmill-bench-" + std::to_string(::getpid()));
+    clipmill::cdp::CdpAutomation automation({root.string(), clipmill::cdp::BrowserMode::Headless});
+    automation.form_global_init(executable, nullptr);
+    int handle = automation.form_browser_start(kPage, {(root / "profile").string(), "", ""});
+    if (handle == 0) {
+        std::fprintf(stderr, "cannot start Chromium: %s\n", automation.lastError().c_str());
+        return 1;
+    }
+    auto page = automation.browser(handle)->page();
+    medianMs(50, [&] { page->evaluate("1+1"); });
+    double evaluateMs = medianMs(rounds, [&] { page->evaluate("1+1"); });
+    medianMs(20, [&] { automation.form_dom_click(handle, "#target", 0); });
+    double clickMs = medianMs(std::max(50, rounds / 3), [&] { automation.form_dom_click(handle, "#target", 0); });
+    int clicks = page->evaluate("window.clicks").integer();
+    automation.form_close_browser(handle);
+    std::error_code ec;
+    fs::remove_all(root, ec);
+
+    std::printf("chromium: %s\n", executable.c_str());
+    std::printf("ours        evaluate median %.3f ms   click median %.3f ms   (%d clicks arrived)\n", evaluateMs, clickMs,
+                clicks);
+    PeerFigures peer = runPlaywright(executable, rounds);
+    if (!peer.ok) {
+        std::printf("playwright  not measured (run npm ci in bench/playwright)\n");
+        return 0;
+    }
+    std::printf("playwright  evaluate median %.3f ms   click median %.3f ms\n", peer.evaluateMs, peer.clickMs);
+    std::printf("ratio ours/playwright  evaluate %.2f (goal <= 0.33)   click %.2f (goal <= 0.50)\n",
+                evaluateMs / peer.evaluateMs, clickMs / peer.clickMs);
+    return 0;
+}
