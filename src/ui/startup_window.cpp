@@ -1,0 +1,96 @@
+#include "ui/startup_window.h"
+
+namespace clipmill::ui {
+
+namespace {
+
+QLabel* placeLabel(QWidget* page, const char* name, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, page);
+    label->setObjectName(QString::fromUtf8(name));
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
+}
+
+}  // namespace
+
+StartupWindow::StartupWindow(std::function<void(StartupWindow&)> startupSequence, QWidget* parent)
+    : QWidget(parent), startupSequence_(std::move(startupSequence)) {
+    setObjectName(QStringLiteral("启动窗口"));
+    setWindowTitle(QStringLiteral("Clipmill"));
+    setFixedSize(916, 700);
+    move(50, 50);
+
+    auto* page = new QWidget(this);
+    page->setGeometry(32, 96, 856, 527);
+
+    productLabel_ = placeLabel(page, "透明标签3", QStringLiteral("软件公告"), {464, 40, 352, 32});
+    productLabel_->setStyleSheet(QStringLiteral("color: grey; font-size: 20px;"));
+    updateLabel_ = placeLabel(page, "透明标签_更新", QString(), {58, 224, 304, 96});
+    updateLabel_->setStyleSheet(QStringLiteral("color: red;"));
+
+    openLatest_ = new QPushButton(QStringLiteral("打开最新版"), page);
+    openLatest_->setObjectName(QStringLiteral("超级按钮_打开"));
+    openLatest_->setGeometry(42, 328, 320, 58);
+    openLatest_->hide();
+
+    advertisement_ = placeLabel(page, "图片框_广告", QString(), {31, 405, 720, 100});
+
+    createShortcut_ = new QPushButton(QStringLiteral("创建桌面快捷方式"), page);
+    createShortcut_->setObjectName(QStringLiteral("超级按钮_创建快捷方式"));
+    createShortcut_->setToolTip(QStringLiteral("在桌面创建快捷方式"));
+    createShortcut_->setGeometry(608, 360, 210, 32);
+    connect(createShortcut_, &QPushButton::clicked, this, &StartupWindow::createShortcutRequested);
+
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("状态条1"));
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->setGeometry(0, 700 - 22, 916, 22);
+    for (int part = 0; part < 3; ++part) {
+        auto* label = new QLabel(statusBar_);
+        statusParts_.append(label);
+        statusBar_->addPermanentWidget(label, part == 2 ? 1 : 0);
+    }
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("时钟1"));
+    timer_->setSingleShot(true);
+    timer_->setInterval(1000);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        if (startupSequence_) startupSequence_(*this);
+    });
+}
+
+void StartupWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!started_) {
+        started_ = true;
+        timer_->start();
+    }
+}
+
+void StartupWindow::setStatusPart(int part, const QString& text) {
+    if (part >= 0 && part < statusParts_.size()) statusParts_[part]->setText(text);
+}
+
+void StartupWindow::retire() {
+    move(-3000, y());
+    hide();
+}
+
+}  // namespace clipmill::ui
+
+#include "app/run_log.h"
+
+namespace clipmill::ui {
+
+void runStartupSequence(StartupWindow& window, RunLog& log, const std::function<void()>& openMainWindow) {
+    log.write("启动窗口创建完毕");
+    window.productLabel()->setText(QStringLiteral("Clipmill"));
+    log.write("启动窗口线程");
+    openMainWindow();
+    window.retire();
+}
+
+}  // namespace clipmill::ui
