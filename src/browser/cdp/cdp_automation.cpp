@@ -59,8 +59,19 @@ int CdpAutomation::form_global_init(const std::string& browserPath, ConnectCallb
 std::shared_ptr<ChromiumBrowser> CdpAutomation::browser(int handle) {
     std::lock_guard lock(mutex_);
     auto it = browsers_.find(handle);
-    if (it == browsers_.end() || !it->second->connected()) return nullptr;
+    if (it == browsers_.end() || !it->second || !it->second->connected()) return nullptr;
     return it->second;
+}
+
+// A closed browser keeps its handle, but its connection and threads are let go.
+void CdpAutomation::releaseClosed() {
+    std::vector<std::shared_ptr<ChromiumBrowser>> closed;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [handle, known] : browsers_) {
+            if (known && !known->connected()) closed.push_back(std::move(known));
+        }
+    }
 }
 
 std::shared_ptr<PageSession> CdpAutomation::page(int handle) {
@@ -72,7 +83,8 @@ int CdpAutomation::handleFor(const std::string& profileDir, const Endpoint& endp
     {
         std::lock_guard lock(mutex_);
         for (const auto& [handle, known] : browsers_) {
-            if (known->connected() && known->endpoint().port == endpoint.port && known->endpoint().path == endpoint.path) {
+            if (known && known->connected() && known->endpoint().port == endpoint.port &&
+                known->endpoint().path == endpoint.path) {
                 return handle;
             }
         }
@@ -89,6 +101,7 @@ int CdpAutomation::handleFor(const std::string& profileDir, const Endpoint& endp
 }
 
 int CdpAutomation::form_browser_start(const std::string& url, const BrowserStartRecord& record) {
+    releaseClosed();
     LaunchOptions launch;
     {
         std::lock_guard lock(mutex_);
@@ -130,6 +143,7 @@ int CdpAutomation::form_browser_start(const std::string& url, const BrowserStart
 }
 
 std::vector<int> CdpAutomation::form_connect_started() {
+    releaseClosed();
     std::vector<std::string> profiles;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(fs::u8path(options_.profilesRoot), ec)) {
@@ -176,7 +190,7 @@ int CdpAutomation::form_close_browsers() {
     {
         std::lock_guard lock(mutex_);
         for (const auto& [handle, known] : browsers_) {
-            if (known->connected()) handles.push_back(handle);
+            if (known && known->connected()) handles.push_back(handle);
         }
     }
     int closed = 0;

@@ -64,6 +64,7 @@ private:
     std::shared_ptr<PageSession> page(int handle);
     int handleFor(const std::string& profileDir, const Endpoint& endpoint);
     bool headless() const;
+    void releaseClosed();
     void fail(const std::string& error);
 
     Options options_;
@@ -71,7 +72,7 @@ private:
     std::string executable_;
     ConnectCallback onConnect_;
     int nextHandle_ = 0;
-    std::map<int, std::shared_ptr<ChromiumBrowser>> browsers_;
+    std::map<int, std::shared_ptr<ChromiumBrowser>> browsers_;  // null once closed
     std::string lastError_;
 };
 
