@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "browser/automation.h"
+#include "settings/window_state.h"
+#include "support/clipboard.h"
+#include "support/clock.h"
+
+namespace clipmill {
+
+// programDir/data/fenlei.txt, where a catalogue read from the upload page is written.
+std::filesystem::path categoryFilePath(const std::filesystem::path& programDir);
+
+// The sub-zone names in the inner HTML of the page's sub-zone list: each text between
+// `item-main">` and the next "</p>", in order.
+std::vector<std::string> subZoneNamesInHtml(std::string_view html);
+
+// Opens the zone drop-down of the upload page showing in browser `handle`, clicks every
+// zone entry after the first, waits a second for its sub-zones and collects them. The
+// result is the catalogue text, every line ending in CR LF; a zone whose sub-zones have not
+// appeared gives "++" + zone + "++".
+std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter);
+
+struct CategoryRefreshServices {
+    BrowserAutomation& automation;
+    WindowState& window;
+    Clipboard& clipboard;
+    std::filesystem::path programDir;
+    // Runs the refill of the lists away from the caller's thread; empty: runs it in place.
+    std::function<void(std::function<void()>)> runInBackground{};
+};
+
+// Reads the catalogue from the page and puts it on the clipboard and into the category
+// file (GBK). The drop-down lists are left alone. False when the file could not be written.
+bool readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter);
+
+enum class RefreshOutcome { ReadFromPage, ListsRefilled };
+
+// "刷新分类": with the upload page's zone drop-down showing, reads the catalogue from the
+// page; otherwise refills the lists from the built-in catalogue and the saved selection.
+// The page is read on the calling thread and takes about a second per zone.
+RefreshOutcome refreshCategories(const CategoryRefreshServices& services, int handle, Waiter& waiter);
+
+}  // namespace clipmill
