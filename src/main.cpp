@@ -1,6 +1,20 @@
-#include <cstdio>
+#include <QApplication>
+#include <QStyleFactory>
 
-int main() {
-    std::puts("Clipmill 8.8: the core is built; the main window comes with the main-window work.");
-    return 0;
+#include "app/program.h"
+#include "ui/chinese_font.h"
+#include "ui/main_window.h"
+#include "ui/qt_dialogs.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    clipmill::ui::useChineseFont(app);
+
+    clipmill::ui::QtDialogs dialogs;
+    clipmill::Program program(clipmill::Program::executableDir(), dialogs);
+    clipmill::ui::MainWindow window(program);
+    dialogs.setParentWindow(&window);
+    window.show();
+    return QApplication::exec();
 }

@@ -1,0 +1,175 @@
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <map>
+
+#include "settings/control_table.h"
+#include "ui/spin_field.h"
+#include "ui/widget_values.h"
+#include "window_fixture.h"
+
+namespace clipmill::ui::testing {
+namespace {
+
+using ControlsTest = WindowTest;
+
+std::string shownCaptionOf(const QWidget* widget) { return fromQt(shownCaption(widget)); }
+
+// A caption with number fields in its gaps is shown in pieces around the fields.
+void expectCaption(const MainWindow& window, const ControlSpec& spec) {
+    const QWidget* widget = window.findChild<QWidget*>(toQt(spec.name));
+    auto fields = gapFieldsOf(spec.name);
+    if (fields.empty()) {
+        EXPECT_EQ(shownCaptionOf(widget), spec.caption) << spec.name;
+        return;
+    }
+    auto pieces = captionPieces(spec.caption);
+    ASSERT_EQ(pieces.size(), fields.size() + 1) << spec.name;
+    EXPECT_EQ(shownCaptionOf(widget), pieces[0]) << spec.name;
+    for (size_t i = 1; i < pieces.size(); ++i) {
+        auto* tail = window.findChild<QLabel*>(toQt(spec.name) + QStringLiteral("#%1").arg(i));
+        ASSERT_NE(tail, nullptr) << spec.name << " piece " << i;
+        EXPECT_EQ(fromQt(tail->text()), pieces[i]) << spec.name;
+        // The words after a field start right of it, the words before end left of it.
+        const QRect field = window.findChild<QWidget*>(toQt(fields[i - 1]->name))->geometry();
+        EXPECT_GT(tail->geometry().left(), field.right()) << spec.name;
+        if (i == 1) EXPECT_LT(widget->geometry().right(), field.left()) << spec.name;
+    }
+}
+
+void expectTextField(const QWidget* widget, const ControlSpec& spec) {
+    EXPECT_EQ(fromQt(fieldText(widget)), spec.defaultText) << spec.name;
+    if (spec.spinMin < spec.spinMax) EXPECT_NE(qobject_cast<const SpinField*>(widget), nullptr) << spec.name;
+    else if (spec.multiLine) EXPECT_NE(qobject_cast<const QPlainTextEdit*>(widget), nullptr) << spec.name;
+    else EXPECT_NE(qobject_cast<const QLineEdit*>(widget), nullptr) << spec.name;
+    if (auto* editor = qobject_cast<const QPlainTextEdit*>(widget))
+        EXPECT_EQ(editor->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, spec.verticalScrollBar) << spec.name;
+    if (auto* line = qobject_cast<const QLineEdit*>(widget))
+        EXPECT_EQ(line->alignment().testFlag(Qt::AlignHCenter), spec.centred) << spec.name;
+    EXPECT_EQ(widget->palette().color(QPalette::Text) == QColor(Qt::red), spec.redText) << spec.name;
+}
+
+TEST_F(ControlsTest, EveryControlOfTheTableIsBuiltWithItsNameCaptionDefaultAndState) {
+    for (const auto& spec : controlTable()) {
+        SCOPED_TRACE(spec.name);
+        if (spec.kind == ControlKind::Timer) {
+            auto* timer = window->findChild<QTimer*>(toQt(spec.name));
+            ASSERT_NE(timer, nullptr);
+            EXPECT_EQ(timer->interval(), spec.intervalMs);
+            continue;
+        }
+        QWidget* w = spec.kind == ControlKind::Window ? window.get() : widget(spec.name);
+        ASSERT_NE(w, nullptr) << "no widget named " << spec.name;
+        EXPECT_EQ(fromQt(w->objectName()), spec.name);
+        EXPECT_EQ(w->isEnabled(), spec.enabled);
+        switch (spec.kind) {
+            case ControlKind::TextField: expectTextField(w, spec); break;
+            case ControlKind::CheckBox:
+            case ControlKind::RadioButton:
+                EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->isChecked(), spec.defaultChecked);
+                expectCaption(*window, spec);
+                break;
+            case ControlKind::Button:
+            case ControlKind::Label:
+            case ControlKind::GroupBox: expectCaption(*window, spec); break;
+            case ControlKind::TabControl: {
+                auto* tabs = qobject_cast<QTabWidget*>(w);
+                ASSERT_EQ(tabs->count(), static_cast<int>(spec.items.size()));
+                for (int i = 0; i < tabs->count(); ++i) {
+                    EXPECT_EQ(fromQt(tabs->tabText(i)), spec.items[i]);
+                    EXPECT_EQ(fromQt(tabs->widget(i)->objectName()), spec.items[i]);
+                }
+                break;
+            }
+            default: break;
+        }
+    }
+    EXPECT_EQ(fromQt(window->windowTitle()), mainWindowCaption());
+    EXPECT_EQ(window->size(), QSize(1026, 570));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+}
+
+TEST_F(ControlsTest, AccountListHasItsColumnsAndMenuAndTheStatusBarItsParts) {
+    const ControlSpec& spec = *findControl("超级列表框1");
+    auto* list = widget<QTreeWidget>("超级列表框1");
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->columnCount(), 18);
+    for (int i = 0; i < 18; ++i) {
+        EXPECT_EQ(fromQt(list->headerItem()->text(i)), spec.items[i]);
+        EXPECT_EQ(list->columnWidth(i), spec.widths[i]);
+    }
+    auto* menu = list->findChild<QMenu*>(QStringLiteral("账号管理"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QStringLiteral("账号管理"));
+    QStringList items;
+    for (QAction* action : menu->actions()) items << action->text();
+    EXPECT_EQ(items, (QStringList{"添加账号", "删除此账号", "清空账号列表", "配置登陆此账号", "此项移动到最底部",
+                                  "使用cookies登陆此账号"}));
+
+    auto* bar = widget<QStatusBar>("状态条1");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(window->statusBar(), bar);
+    const auto parts = bar->findChildren<QLabel*>();
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts[0]->width(), 260);
+    EXPECT_EQ(parts[1]->width(), 350);
+    EXPECT_EQ(parts[2]->width(), 200);
+    EXPECT_GT(parts[3]->width(), 100);
+}
+
+TEST_F(ControlsTest, ExactlyOneRadioButtonOfEachGroupIsCheckedAtStart) {
+    std::map<std::string, std::vector<std::string>> checkedByGroup;
+    for (const auto* spec : controlsOfKind(ControlKind::RadioButton)) {
+        auto* radio = widget<QRadioButton>(spec->name);
+        ASSERT_NE(radio, nullptr);
+        auto& checked = checkedByGroup[spec->radioGroup];
+        if (radio->isChecked()) checked.push_back(spec->name);
+    }
+    ASSERT_EQ(checkedByGroup.size(), 6u);
+    for (const auto& [group, checked] : checkedByGroup) EXPECT_EQ(checked.size(), 1u) << group;
+    EXPECT_EQ(checkedByGroup["tags"], std::vector<std::string>{"单选框_混合标签"});
+}
+
+// Each page is shown in turn: its controls sit where the table puts them, measured from
+// the tab control's corner, and inside their parent, and no caption is wider than its box.
+TEST_F(ControlsTest, ControlsSitAtTheirTablePlacesAndTheirCaptionsFit) {
+    auto* outer = widget<QTabWidget>("选择夹1");
+    auto* inner = widget<QTabWidget>("选择夹2");
+    for (int o = 0; o < outer->count(); ++o) {
+        outer->setCurrentIndex(o);
+        for (int i = 0; i < (o == 0 ? inner->count() : 1); ++i) {
+            inner->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            for (const auto& spec : controlTable()) {
+                const ControlSpec* parent = findControl(spec.parent);
+                QWidget* w = widget(spec.name);
+                if (!parent || !w || !w->isVisible() || !gapFieldsOf(spec.name).empty()) continue;
+                SCOPED_TRACE(spec.name);
+                // The table measures a page's children from its tab control, whose frame they
+                // may touch; children of a group stay inside the group.
+                QWidget* frame = parent->kind == ControlKind::TabPage ? widget(parent->parent) : w->parentWidget();
+                if (parent->kind != ControlKind::Window)
+                    EXPECT_EQ(w->mapTo(frame, QPoint(0, 0)), QPoint(spec.geometry.x, spec.geometry.y));
+                EXPECT_TRUE(frame->rect().contains(QRect(w->mapTo(frame, QPoint(0, 0)), w->size())))
+                    << "sticks out of its parent";
+                auto* label = qobject_cast<QLabel*>(w);
+                const bool wraps = (label && label->wordWrap()) || spec.multiLine;
+                if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox ||
+                    spec.kind == ControlKind::RadioButton) {
+                    if (wraps) EXPECT_LE(w->heightForWidth(w->width()), w->height()) << "wrapped caption cut off";
+                    else EXPECT_LE(w->sizeHint().width(), w->width()) << "caption cut off";
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace clipmill::ui::testing

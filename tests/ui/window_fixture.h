@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "app/program.h"
+#include "fixtures/recording_dialogs.h"
+#include "fixtures/temp_dir.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+
+namespace clipmill::ui::testing {
+
+// A program in a temporary program folder with its main window shown (offscreen).
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program = std::make_unique<Program>(dir.path(), dialogs);
+        window = std::make_unique<MainWindow>(*program);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void TearDown() override {
+        window.reset();
+        program.reset();
+    }
+
+    template <typename T = QWidget>
+    T* widget(const std::string& name) const {
+        return window->findChild<T*>(toQt(name));
+    }
+
+    // Processes events until the condition holds, for at most `ms` milliseconds.
+    static bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > ms) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+
+    clipmill::testing::TempDir dir;
+    clipmill::testing::RecordingDialogs dialogs;
+    std::unique_ptr<Program> program;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace clipmill::ui::testing
