@@ -45,6 +45,7 @@ struct PendingCall::State {
     bool done = false;
     Reply reply;
     std::string method;
+    long long id = 0;
 
     void complete(Reply value) {
         std::lock_guard lock(mutex);
@@ -54,6 +55,8 @@ struct PendingCall::State {
         cv.notify_all();
     }
 };
+
+long long PendingCall::id() const { return state_ ? state_->id : 0; }
 
 Reply PendingCall::wait(Millis timeout) {
     if (!state_) return Reply{false, "not sent", nullptr};
@@ -135,6 +138,7 @@ PendingCall Connection::send(const std::string& method, const std::string& param
             return PendingCall(state);
         }
         id = ++nextId_;
+        state->id = id;
         pending_[id] = state;
     }
     std::string text = "{\"id\":" + std::to_string(id) + ",\"method\":" + Json::str(method).text() +
@@ -147,7 +151,14 @@ PendingCall Connection::send(const std::string& method, const std::string& param
 
 Reply Connection::call(const std::string& method, const std::string& params, const std::string& sessionId,
                        Millis timeout) {
-    return send(method, params, sessionId).wait(timeout);
+    PendingCall pending = send(method, params, sessionId);
+    Reply reply = pending.wait(timeout);
+    if (!reply.ok) {
+        // A reply that never came is not waited for any more.
+        std::lock_guard lock(mutex_);
+        pending_.erase(pending.id());
+    }
+    return reply;
 }
 
 int Connection::subscribe(const std::string& method, const std::string& sessionId, EventHandler handler) {

@@ -37,6 +37,7 @@ public:
     // Waits for the reply. Gives up after `timeout`, when the connection drops, or when the
     // calling thread's InterruptScope asks to stop.
     Reply wait(Millis timeout);
+    long long id() const;
 
 private:
     std::shared_ptr<State> state_;
