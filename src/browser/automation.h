@@ -25,7 +25,7 @@ public:
     virtual ~BrowserAutomation() = default;
 
     // Gets ready to start browsers: `browserPath` names the executable; "" finds an
-    // installed one. The callback hears of each browser started or reached. 1 when ready.
+    // installed one. The callback hears of each browser started. 1 when ready.
     virtual int form_global_init(const std::string& browserPath, ConnectCallback onConnect) = 0;
 
     // Starts a browser on the record's profile showing `url` (or takes over the one already

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "browser/cdp/json.h"
+#include "browser/interrupt.h"
 
 namespace clipmill::cdp {
 
@@ -259,6 +260,10 @@ LaunchResult launchBrowser(const LaunchOptions& options) {
         }
         if (!processRunning(spawned.pid)) {
             why = "the browser exited during start-up";
+            break;
+        }
+        if (interruptRequested()) {
+            why = "stopped while the browser was starting";
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
