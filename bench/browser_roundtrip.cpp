@@ -1,6 +1,8 @@
 // Median round trip of a trivial evaluation and of a full click (scroll into view, centre,
 // mouse moved, pressed, released) through our DevTools layer, against Playwright's
 // page.evaluate and page.click on the same Chromium executable and the same page, in one run.
+// The floor is the same evaluation over a bare websocket that one thread writes and reads:
+// what is left for any client once the browser's own share is paid.
 //   bench_browser_roundtrip [ROUNDS]
 #include <algorithm>
 #include <chrono>
@@ -12,6 +14,10 @@
 #include <vector>
 
 #include <unistd.h>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
 
 #include "browser/cdp/cdp_automation.h"
 #include "browser/cdp/launcher.h"
@@ -37,6 +43,43 @@ double medianMs(int rounds, const std::function<void()>& action) {
     }
     std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
     return times[times.size() / 2];
+}
+
+// The evaluation on the page over a websocket of its own, written and read by this thread only.
+double floorEvaluateMs(const clipmill::cdp::Endpoint& endpoint, const std::string& targetId, int rounds) {
+    namespace beast = boost::beast;
+    using tcp = boost::asio::ip::tcp;
+    boost::asio::io_context io;
+    beast::websocket::stream<tcp::socket> socket(io);
+    socket.next_layer().connect(
+        tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(endpoint.port)));
+    socket.next_layer().set_option(tcp::no_delay(true));
+    socket.handshake("127.0.0.1:" + std::to_string(endpoint.port), endpoint.path);
+    beast::flat_buffer buffer;
+    int id = 0;
+    auto call = [&](const std::string& method, const std::string& params, const std::string& session) {
+        std::string tag = "\"id\":" + std::to_string(++id) + ",";
+        std::string message = "{" + tag + "\"method\":\"" + method + "\",\"params\":" + params +
+                              (session.empty() ? "" : ",\"sessionId\":\"" + session + "\"") + "}";
+        socket.write(boost::asio::buffer(message));
+        while (true) {
+            buffer.clear();
+            socket.read(buffer);
+            std::string reply = beast::buffers_to_string(buffer.data());
+            if (reply.find("{" + tag) == 0) return reply;
+        }
+    };
+    std::string attached =
+        call("Target.attachToTarget", "{\"targetId\":\"" + targetId + "\",\"flatten\":true}", "");
+    auto at = attached.find("\"sessionId\":\"");
+    if (at == std::string::npos) return 0;
+    std::string session = attached.substr(at + 13, attached.find('"', at + 13) - at - 13);
+    const std::string params = "{\"expression\":\"1+1\",\"returnByValue\":true}";
+    medianMs(50, [&] { call("Runtime.evaluate", params, session); });
+    double median = medianMs(rounds, [&] { call("Runtime.evaluate", params, session); });
+    beast::error_code ignored;
+    socket.close(beast::websocket::close_code::normal, ignored);
+    return median;
 }
 
 struct PeerFigures {
@@ -90,11 +133,13 @@ int main(int argc, char** argv) {
     medianMs(20, [&] { automation.form_dom_click(handle, "#target", 0); });
     double clickMs = medianMs(std::max(50, rounds / 3), [&] { automation.form_dom_click(handle, "#target", 0); });
     int clicks = page->evaluate("window.clicks").integer();
+    double floorMs = floorEvaluateMs(automation.browser(handle)->endpoint(), page->targetId(), rounds);
     automation.form_close_browser(handle);
     std::error_code ec;
     fs::remove_all(root, ec);
 
     std::printf("chromium: %s\n", executable.c_str());
+    std::printf("floor       evaluate median %.3f ms   (one thread, bare websocket)\n", floorMs);
     std::printf("ours        evaluate median %.3f ms   click median %.3f ms   (%d clicks arrived)\n", evaluateMs, clickMs,
                 clicks);
     PeerFigures peer = runPlaywright(executable, rounds);

@@ -3,12 +3,16 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/post.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include <deque>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <random>
 #include <thread>
 
 namespace clipmill::cdp {
@@ -20,10 +24,17 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-class BeastWebSocket final : public WebSocket {
+enum Opcode : unsigned char { kContinuation = 0x0, kText = 0x1, kBinary = 0x2, kClose = 0x8, kPing = 0x9, kPong = 0xA };
+
+constexpr std::size_t kMaxMessage = 512u * 1024 * 1024;
+
+// Beast performs the opening handshake; after it, frames are read and written on the socket
+// directly: the reader thread blocks in recv, and a caller writes its frame itself, under a
+// lock, so that a call does not wait for another thread to put it on the wire.
+class FramedWebSocket final : public WebSocket {
 public:
-    BeastWebSocket() : stream_(io_) {}
-    ~BeastWebSocket() override { close(); }
+    FramedWebSocket() : socket_(io_) {}
+    ~FramedWebSocket() override { close(); }
 
     bool open(const std::string& host, int port, const std::string& path, std::chrono::milliseconds timeout,
               std::string& error);
@@ -32,34 +43,38 @@ public:
     void close() override;
 
 private:
-    void readNext();
-    void writeNext();
+    void readLoop();
+    bool readExactly(void* data, std::size_t size);
+    bool readFrame(unsigned char& opcode, bool& final, std::string& payload);
+    bool writeFrame(unsigned char opcode, const char* data, std::size_t size);
     void finish(const std::string& reason);
 
     asio::io_context io_;
-    ws::stream<beast::tcp_stream> stream_;
-    beast::flat_buffer buffer_;
-    std::deque<std::string> outbox_;  // touched on the io thread only
-    bool writing_ = false;
-    bool finished_ = false;
+    tcp::socket socket_;
+    int fd_ = -1;
+    std::mutex writeMutex_;
+    std::minstd_rand maskSource_{std::random_device{}()};
+    std::atomic<bool> finished_{false};
+    std::once_flag finishOnce_;
     MessageHandler onMessage_;
     CloseHandler onClosed_;
-    std::thread thread_;
+    std::thread reader_;
     std::once_flag closeOnce_;
 };
 
-bool BeastWebSocket::open(const std::string& host, int port, const std::string& path,
-                          std::chrono::milliseconds timeout, std::string& error) {
+bool FramedWebSocket::open(const std::string& host, int port, const std::string& path,
+                           std::chrono::milliseconds timeout, std::string& error) {
     try {
-        tcp::resolver resolver(io_);
-        auto endpoints = resolver.resolve(host, std::to_string(port));
-        auto& layer = beast::get_lowest_layer(stream_);
+        ws::stream<beast::tcp_stream> stream(io_);
+        auto& layer = beast::get_lowest_layer(stream);
         layer.expires_after(timeout);
-        layer.connect(endpoints);
+        layer.connect(tcp::resolver(io_).resolve(host, std::to_string(port)));
         layer.socket().set_option(tcp::no_delay(true));
-        stream_.read_message_max(512u * 1024 * 1024);
-        stream_.handshake(host + ":" + std::to_string(port), path);
+        stream.handshake(host + ":" + std::to_string(port), path);
         layer.expires_never();
+        socket_ = std::move(layer.socket());
+        socket_.non_blocking(false);
+        fd_ = socket_.native_handle();
         return true;
     } catch (const std::exception& e) {
         error = std::string("websocket connect to ") + host + ":" + std::to_string(port) + path + ": " + e.what();
@@ -67,68 +82,139 @@ bool BeastWebSocket::open(const std::string& host, int port, const std::string& 
     }
 }
 
-void BeastWebSocket::start(MessageHandler onMessage, CloseHandler onClosed) {
+void FramedWebSocket::start(MessageHandler onMessage, CloseHandler onClosed) {
     onMessage_ = std::move(onMessage);
     onClosed_ = std::move(onClosed);
-    readNext();
-    thread_ = std::thread([this] { io_.run(); });
+    reader_ = std::thread([this] { readLoop(); });
 }
 
-void BeastWebSocket::readNext() {
-    stream_.async_read(buffer_, [this](beast::error_code ec, std::size_t) {
-        if (ec) {
-            finish(ec.message());
+bool FramedWebSocket::readExactly(void* data, std::size_t size) {
+    auto* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = ::recv(fd_, bytes, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool FramedWebSocket::readFrame(unsigned char& opcode, bool& final, std::string& payload) {
+    unsigned char head[2];
+    if (!readExactly(head, 2)) return false;
+    final = (head[0] & 0x80) != 0;
+    opcode = head[0] & 0x0F;
+    bool masked = (head[1] & 0x80) != 0;
+    std::uint64_t length = head[1] & 0x7F;
+    if (length >= 126) {
+        unsigned char extended[8];
+        std::size_t width = length == 126 ? 2 : 8;
+        if (!readExactly(extended, width)) return false;
+        length = 0;
+        for (std::size_t i = 0; i < width; ++i) length = (length << 8) | extended[i];
+    }
+    if (length > kMaxMessage) return false;
+    unsigned char mask[4] = {0, 0, 0, 0};
+    if (masked && !readExactly(mask, 4)) return false;
+    payload.resize(length);
+    if (length > 0 && !readExactly(payload.data(), length)) return false;
+    if (masked) {
+        for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i % 4]);
+    }
+    return true;
+}
+
+void FramedWebSocket::readLoop() {
+    std::string message;
+    std::string payload;
+    while (true) {
+        unsigned char opcode = 0;
+        bool final = false;
+        if (!readFrame(opcode, final, payload)) {
+            finish(finished_ ? "closed by the program" : "the browser closed the connection");
             return;
         }
-        std::string message = beast::buffers_to_string(buffer_.data());
-        buffer_.consume(buffer_.size());
-        onMessage_(std::move(message));
-        readNext();
-    });
-}
-
-void BeastWebSocket::send(std::string message) {
-    asio::post(io_, [this, message = std::move(message)]() mutable {
-        if (finished_) return;
-        outbox_.push_back(std::move(message));
-        if (!writing_) writeNext();
-    });
-}
-
-void BeastWebSocket::writeNext() {
-    writing_ = true;
-    stream_.async_write(asio::buffer(outbox_.front()), [this](beast::error_code ec, std::size_t) {
-        outbox_.pop_front();
-        if (ec) {
-            finish(ec.message());
+        if (opcode == kClose) {
+            finish("the browser closed the connection");
             return;
         }
-        if (outbox_.empty() || finished_) {
-            writing_ = false;
+        if (opcode == kPing) {
+            std::lock_guard lock(writeMutex_);
+            writeFrame(kPong, payload.data(), payload.size());
+            continue;
+        }
+        if (opcode == kPong) continue;
+        if (opcode == kText || opcode == kBinary) message.clear();
+        if (message.size() + payload.size() > kMaxMessage) {
+            finish("message too large");
             return;
         }
-        writeNext();
-    });
+        message += payload;
+        if (final) onMessage_(std::exchange(message, {}));
+    }
 }
 
-void BeastWebSocket::finish(const std::string& reason) {
+// Client frames are masked, as the protocol requires. writeMutex_ held.
+bool FramedWebSocket::writeFrame(unsigned char opcode, const char* data, std::size_t size) {
+    std::string frame;
+    frame.reserve(size + 14);
+    frame += static_cast<char>(0x80 | opcode);
+    if (size < 126) {
+        frame += static_cast<char>(0x80 | size);
+    } else if (size <= 0xFFFF) {
+        frame += static_cast<char>(0x80 | 126);
+        frame += static_cast<char>(size >> 8);
+        frame += static_cast<char>(size & 0xFF);
+    } else {
+        frame += static_cast<char>(0x80 | 127);
+        for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((static_cast<std::uint64_t>(size) >> shift) & 0xFF);
+    }
+    std::uint32_t key = static_cast<std::uint32_t>(maskSource_());
+    unsigned char mask[4] = {static_cast<unsigned char>(key), static_cast<unsigned char>(key >> 8),
+                             static_cast<unsigned char>(key >> 16), static_cast<unsigned char>(key >> 24)};
+    frame.append(reinterpret_cast<const char*>(mask), 4);
+    std::size_t start = frame.size();
+    frame.append(data, size);
+    for (std::size_t i = 0; i < size; ++i) frame[start + i] = static_cast<char>(frame[start + i] ^ mask[i % 4]);
+    const char* bytes = frame.data();
+    std::size_t left = frame.size();
+    while (left > 0) {
+        ssize_t n = ::send(fd_, bytes, left, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void FramedWebSocket::send(std::string message) {
     if (finished_) return;
-    finished_ = true;
-    beast::error_code ignored;
-    beast::get_lowest_layer(stream_).socket().shutdown(tcp::socket::shutdown_both, ignored);
-    beast::get_lowest_layer(stream_).socket().close(ignored);
-    if (onClosed_) onClosed_(reason);
-    io_.stop();
+    std::lock_guard lock(writeMutex_);
+    if (!writeFrame(kText, message.data(), message.size())) ::shutdown(fd_, SHUT_RDWR);
 }
 
-void BeastWebSocket::close() {
+void FramedWebSocket::finish(const std::string& reason) {
+    std::call_once(finishOnce_, [&] {
+        finished_ = true;
+        if (onClosed_) onClosed_(reason);
+    });
+}
+
+void FramedWebSocket::close() {
     std::call_once(closeOnce_, [this] {
-        if (!thread_.joinable()) return;
-        asio::post(io_, [this] { finish("closed by the program"); });
-        if (thread_.get_id() == std::this_thread::get_id()) {
-            thread_.detach();
+        if (!reader_.joinable()) return;
+        finished_ = true;
+        {
+            std::lock_guard lock(writeMutex_);
+            writeFrame(kClose, "\x03\xe8", 2);  // 1000: normal closure
+        }
+        ::shutdown(fd_, SHUT_RDWR);
+        if (reader_.get_id() == std::this_thread::get_id()) {
+            reader_.detach();
         } else {
-            thread_.join();
+            reader_.join();
         }
     });
 }
@@ -137,7 +223,7 @@ void BeastWebSocket::close() {
 
 std::unique_ptr<WebSocket> connectWebSocket(const std::string& host, int port, const std::string& path,
                                             std::chrono::milliseconds timeout, std::string& error) {
-    auto socket = std::make_unique<BeastWebSocket>();
+    auto socket = std::make_unique<FramedWebSocket>();
     if (!socket->open(host, port, path, timeout, error)) return nullptr;
     return socket;
 }
