@@ -103,24 +103,10 @@ void AccountTable::clear() {
 
 void AccountTable::setCurrentRow(int row) { currentRow_.store(row); }
 
-int AccountTable::subscribe(Listener listener) {
-    std::lock_guard lock(listenerMutex_);
-    listeners_.emplace_back(++nextListener_, std::move(listener));
-    return nextListener_;
-}
+int AccountTable::subscribe(Listener listener) { return listeners_.add(std::move(listener)); }
 
-void AccountTable::unsubscribe(int id) {
-    std::lock_guard lock(listenerMutex_);
-    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
-}
+void AccountTable::unsubscribe(int id) { listeners_.remove(id); }
 
-void AccountTable::notify(const Event& event) {
-    std::vector<Listener> current;
-    {
-        std::lock_guard lock(listenerMutex_);
-        for (auto& [id, listener] : listeners_) current.push_back(listener);
-    }
-    for (auto& listener : current) listener(event);
-}
+void AccountTable::notify(const Event& event) { listeners_.notify(event); }
 
 }  // namespace clipmill

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/listener_list.h"
+
 namespace clipmill {
 
 // Column indexes of the account list.
@@ -69,9 +71,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     std::atomic<int> currentRow_{-1};
-    std::mutex listenerMutex_;
-    int nextListener_ = 0;
-    std::vector<std::pair<int, Listener>> listeners_;
+    ListenerList<Listener> listeners_;
 };
 
 }  // namespace clipmill

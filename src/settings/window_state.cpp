@@ -168,26 +168,12 @@ void WindowState::setStatusPart(const std::string& control, int part, const std:
     notify(changes);
 }
 
-int WindowState::subscribe(Listener listener) {
-    std::lock_guard lock(listenerMutex_);
-    listeners_.emplace_back(++nextListener_, std::move(listener));
-    return nextListener_;
-}
+int WindowState::subscribe(Listener listener) { return listeners_.add(std::move(listener)); }
 
-void WindowState::unsubscribe(int id) {
-    std::lock_guard lock(listenerMutex_);
-    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
-}
+void WindowState::unsubscribe(int id) { listeners_.remove(id); }
 
 void WindowState::notify(const std::vector<Change>& changes) {
-    if (changes.empty()) return;
-    std::vector<Listener> current;
-    {
-        std::lock_guard lock(listenerMutex_);
-        for (auto& [id, listener] : listeners_) current.push_back(listener);
-    }
-    for (const auto& [control, field] : changes)
-        for (auto& listener : current) listener(control, field);
+    for (const auto& [control, field] : changes) listeners_.notify(control, field);
 }
 
 }  // namespace clipmill

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/control_spec.h"
+#include "support/listener_list.h"
 
 namespace clipmill {
 
@@ -81,9 +82,7 @@ private:
 
     mutable std::mutex mutex_;
     std::map<std::string, Value> values_;
-    std::mutex listenerMutex_;
-    int nextListener_ = 0;
-    std::vector<std::pair<int, Listener>> listeners_;
+    ListenerList<Listener> listeners_;
 };
 
 // Parses decimal text the way every number setting is read.
