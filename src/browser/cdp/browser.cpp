@@ -162,12 +162,14 @@ std::string ChromiumBrowser::versionJson() { return fetchVersionJson(endpoint_.p
 
 bool ChromiumBrowser::close() {
     if (!connection_->connected()) return true;
+    int pid = browserPidFromProfile(profileDir_);
     connection_->send("Browser.close");
+    // Done when the process has ended, not just the connection: until then it still holds
+    // the profile and writes into it.
     auto deadline = std::chrono::steady_clock::now() + kCloseTimeout;
-    while (connection_->connected() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(Millis(20));
-    }
-    return !connection_->connected();
+    auto closing = [&] { return connection_->connected() || (pid > 0 && processRunning(pid)); };
+    while (closing() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(Millis(20));
+    return !closing();
 }
 
 }  // namespace clipmill::cdp

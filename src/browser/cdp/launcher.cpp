@@ -68,13 +68,6 @@ std::string tailOfFile(const std::string& path, std::size_t limit = 2000) {
     return text.size() > limit ? text.substr(text.size() - limit) : text;
 }
 
-bool processRunning(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return false;
-    auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
-}
 
 struct Spawned {
     int pid = 0;   // the browser
@@ -304,6 +297,14 @@ std::string findBrowserExecutable(const std::string& configured) {
 }  // namespace clipmill::cdp
 
 namespace clipmill::cdp {
+
+bool processRunning(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' && line[close + 2] != 'X';
+}
 
 int browserPidFromProfile(const std::string& profileDir) {
     std::error_code ec;

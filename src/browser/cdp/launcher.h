@@ -61,4 +61,7 @@ namespace clipmill::cdp {
 // The process id of the browser that holds the profile, from its lock; 0 when none.
 int browserPidFromProfile(const std::string& profileDir);
 
+// True while the process exists and has not ended (a zombie has ended).
+bool processRunning(int pid);
+
 }  // namespace clipmill::cdp
