@@ -249,6 +249,7 @@ void WindowBuilder::addStatusBar(const ControlSpec& spec) {
         auto* part = new QLabel;
         part->setObjectName(toQt(spec.name) + QStringLiteral("#%1").arg(i));
         part->setTextFormat(Qt::PlainText);
+        part->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         const bool last = i == spec.widths.size();
         if (!last) part->setFixedWidth(spec.widths[i]);
         bar->addWidget(part, last ? 1 : 0);
