@@ -87,6 +87,49 @@ bool readAll(int fd, void* data, std::size_t size) {
     return true;
 }
 
+// In the forked child: a new session, and in it the browser as a grandchild whose pid goes
+// back through `pidFd`. Only async-signal-safe calls from here on.
+[[noreturn]] void startBrowserInNewSession(const char* executable, char* const* argv, const char* logPath, int pidFd,
+                                           int execFd) {
+    setsid();
+    pid_t grandchild = fork();
+    if (grandchild == 0) {
+        close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+        int null = open("/dev/null", O_RDONLY);
+        int log = open(logPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (null >= 0) dup2(null, 0);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        execv(executable, argv);
+        int error = errno;
+        (void)!write(execFd, &error, sizeof error);
+        _exit(127);
+    }
+    int value = static_cast<int>(grandchild);
+    (void)!write(pidFd, &value, sizeof value);
+    _exit(0);
+}
+
+// Reaps the intermediate child and learns the browser's pid, or why it did not run.
+Spawned collectSpawn(pid_t child, int pidFd, int execFd, const std::string& executable) {
+    Spawned result;
+    int browserPid = 0;
+    bool havePid = readAll(pidFd, &browserPid, sizeof browserPid) && browserPid > 0;
+    waitpid(child, nullptr, 0);
+    int execError = 0;
+    if (!havePid) {
+        result.error = "fork of the browser failed";
+    } else if (readAll(execFd, &execError, sizeof execError)) {
+        result.error = "cannot run " + executable + ": " + std::strerror(execError);
+    } else {
+        result.pid = browserPid;
+        result.pgid = child;
+    }
+    return result;
+}
+
 // Double fork with setsid between: the browser is nobody's child here and lives in its own
 // session, so it survives this program and its terminal.
 Spawned spawnDetached(const std::string& executable, const std::vector<std::string>& args, const std::string& logPath) {
@@ -105,47 +148,11 @@ Spawned spawnDetached(const std::string& executable, const std::vector<std::stri
         return {0, 0, std::strerror(errno)};
     }
     pid_t child = fork();
-    if (child == 0) {
-        setsid();
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-            int null = open("/dev/null", O_RDONLY);
-            int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (null >= 0) dup2(null, 0);
-            if (log >= 0) {
-                dup2(log, 1);
-                dup2(log, 2);
-            }
-            execv(executable.c_str(), argv.data());
-            int error = errno;
-            (void)!write(execPipe[1], &error, sizeof error);
-            _exit(127);
-        }
-        int value = static_cast<int>(grandchild);
-        (void)!write(pidPipe[1], &value, sizeof value);
-        _exit(0);
-    }
+    if (child == 0) startBrowserInNewSession(executable.c_str(), argv.data(), logPath.c_str(), pidPipe[1], execPipe[1]);
     ::close(pidPipe[1]);
     ::close(execPipe[1]);
-    Spawned result;
-    if (child < 0) {
-        result.error = std::string("fork: ") + std::strerror(errno);
-    } else {
-        int status = 0;
-        int browserPid = 0;
-        bool havePid = readAll(pidPipe[0], &browserPid, sizeof browserPid) && browserPid > 0;
-        waitpid(child, &status, 0);
-        int execError = 0;
-        if (!havePid) {
-            result.error = "fork of the browser failed";
-        } else if (readAll(execPipe[0], &execError, sizeof execError)) {
-            result.error = "cannot run " + executable + ": " + std::strerror(execError);
-        } else {
-            result.pid = browserPid;
-            result.pgid = child;
-        }
-    }
+    Spawned result = child < 0 ? Spawned{0, 0, std::string("fork: ") + std::strerror(errno)}
+                               : collectSpawn(child, pidPipe[0], execPipe[0], executable);
     ::close(pidPipe[0]);
     ::close(execPipe[0]);
     return result;
@@ -223,6 +230,27 @@ std::optional<Endpoint> findRunningBrowser(const std::string& profileDir, Millis
     return endpoint;
 }
 
+namespace {
+
+// Waits until the started browser answers on the port it wrote. "" on success, else why not.
+std::string awaitEndpoint(const Spawned& spawned, const LaunchOptions& options, Endpoint& endpoint) {
+    auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    while (true) {
+        if (auto written = readActivePort(options.profileDir); written && endpointAnswers(*written, Millis(2000))) {
+            endpoint = *written;
+            return {};
+        }
+        if (!processRunning(spawned.pid)) return "the browser exited during start-up";
+        if (interruptRequested()) return "stopped while the browser was starting";
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return "the browser gave no DevTools endpoint within " + std::to_string(options.timeout.count()) + " ms";
+        }
+        std::this_thread::sleep_for(Millis(50));
+    }
+}
+
+}  // namespace
+
 LaunchResult launchBrowser(const LaunchOptions& options) {
     LaunchResult result;
     if (auto running = findRunningBrowser(options.profileDir)) {
@@ -240,33 +268,13 @@ LaunchResult launchBrowser(const LaunchOptions& options) {
         result.error = spawned.error;
         return result;
     }
-    auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    std::string why;
-    while (true) {
-        if (auto endpoint = readActivePort(options.profileDir)) {
-            if (endpointAnswers(*endpoint, Millis(2000))) {
-                result.ok = true;
-                result.endpoint = *endpoint;
-                result.pid = spawned.pid;
-                return result;
-            }
-        }
-        if (!processRunning(spawned.pid)) {
-            why = "the browser exited during start-up";
-            break;
-        }
-        if (interruptRequested()) {
-            why = "stopped while the browser was starting";
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            why = "the browser gave no DevTools endpoint within " + std::to_string(options.timeout.count()) + " ms";
-            break;
-        }
-        std::this_thread::sleep_for(Millis(50));
+    result.pid = spawned.pid;
+    std::string why = awaitEndpoint(spawned, options, result.endpoint);
+    if (why.empty()) {
+        result.ok = true;
+        return result;
     }
     killBrowser(spawned);
-    result.pid = spawned.pid;
     result.error = why + "; its output: " + tailOfFile(logPath);
     return result;
 }
