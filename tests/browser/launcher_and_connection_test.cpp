@@ -69,6 +69,18 @@ TEST(Launcher, AFailedLaunchKillsTheChildAndReportsItsOutput) {
     EXPECT_NE(result.error.find("cannot run"), std::string::npos) << result.error;
 }
 
+TEST(Launcher, TheConfiguredBrowserMustBeRunnableAndNoneConfiguredFindsOne) {
+    TempDir dir;
+    auto runnable = dir.write("bin/my-chrome", "#!/bin/sh\n");
+    fs::permissions(runnable, fs::perms::owner_all);
+    auto plain = dir.write("bin/readme.txt", "not a program");
+    EXPECT_EQ(cdp::findBrowserExecutable(runnable.string()), runnable.string());
+    EXPECT_EQ(cdp::findBrowserExecutable(plain.string()), "");
+    EXPECT_EQ(cdp::findBrowserExecutable(dir.str() + "/bin"), "");
+    EXPECT_EQ(cdp::findBrowserExecutable(dir.str() + "/bin/missing"), "");
+    EXPECT_FALSE(cdp::findBrowserExecutable("").empty());
+}
+
 class RunningBrowser : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
