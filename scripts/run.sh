@@ -16,9 +16,19 @@ fi
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; rm -f "$display_file"; true' EXIT
+stop_all() {
+  [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -f "$display_file"
+  true
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
 for _ in $(seq 300); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "run: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$display_file")"
 echo "run: no display found; Clipmill runs on the virtual display $DISPLAY (Xvfb) until it is closed"
-"$build_dir/clipmill" "$@"
+"$build_dir/clipmill" "$@" &
+app_pid=$!
+wait "$app_pid"
