@@ -56,9 +56,6 @@ WindowStateBinder::WindowStateBinder(BuiltControls& controls, WindowState& state
       list_(*controls.accountList, accounts),
       mailbox_(std::make_shared<Mailbox>()) {
     mailbox_->target = this;
-    showAll();
-    for (const auto& [name, widget] : controls_.widgets) connectEdits(name, widget);
-
     std::shared_ptr<Mailbox> mailbox = mailbox_;
     stateListener_ = state_.subscribe([mailbox](const std::string& control, ControlField field) {
         std::lock_guard lock(mailbox->mutex);
@@ -71,6 +68,9 @@ WindowStateBinder::WindowStateBinder(BuiltControls& controls, WindowState& state
         mailbox->tableChanged = true;
         mailbox->post();
     });
+    // Listening first: a change made while the widgets are filled is delivered afterwards.
+    showAll();
+    for (const auto& [name, widget] : controls_.widgets) connectEdits(name, widget);
 }
 
 WindowStateBinder::~WindowStateBinder() {
