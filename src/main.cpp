@@ -1,10 +1,26 @@
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStyleFactory>
+#include <memory>
 
 #include "app/program.h"
 #include "ui/chinese_font.h"
 #include "ui/main_window.h"
+#include "ui/qt_clipboard.h"
 #include "ui/qt_dialogs.h"
+#include "ui/startup_window.h"
+
+namespace {
+
+clipmill::ScreenSize primaryScreenSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    const QSize size = screen->size();
+    return {size.width(), size.height()};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -12,9 +28,21 @@ int main(int argc, char** argv) {
     clipmill::ui::useChineseFont(app);
 
     clipmill::ui::QtDialogs dialogs;
-    clipmill::Program program(clipmill::Program::executableDir(), dialogs);
-    clipmill::ui::MainWindow window(program);
-    dialogs.setParentWindow(&window);
-    window.show();
+    clipmill::ui::QtClipboard clipboard(&app);
+    clipmill::Program program(clipmill::Program::executableDir(),
+                              clipmill::Desktop{dialogs, clipboard, primaryScreenSize});
+
+    std::unique_ptr<clipmill::ui::MainWindow> mainWindow;
+    auto openMainWindow = [&] {
+        program.prepareMainWindow();
+        mainWindow = std::make_unique<clipmill::ui::MainWindow>(program);
+        dialogs.setParentWindow(mainWindow.get());
+        mainWindow->claimHotKey();
+        mainWindow->show();
+    };
+    clipmill::ui::StartupWindow startup([&](clipmill::ui::StartupWindow& window) {
+        clipmill::ui::runStartupSequence(window, program.log(), openMainWindow);
+    });
+    startup.show();
     return QApplication::exec();
 }

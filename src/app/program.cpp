@@ -3,9 +3,20 @@
 #include <unistd.h>
 
 #include <climits>
+#include <thread>
 
+#include "accounts/account_file.h"
+#include "app/endpoints.h"
+#include "browser/cdp/cdp_automation.h"
+#include "browser/upload_page.h"
+#include "catalogue/category_lists.h"
+#include "engine/job_composer.h"
 #include "engine/stand_ins.h"
+#include "engine/title_pool.h"
+#include "engine/video_material.h"
 #include "settings/control_table.h"
+#include "settings/persistence.h"
+#include "settings/run_settings.h"
 
 namespace clipmill {
 
@@ -15,16 +26,39 @@ std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
 }
 
-// The operations the run hands off to. This is the one place that chooses them: the
-// modules that are not built yet are stand-ins here.
+// The operations the run hands off to. This is the one place that chooses them.
 struct Program::Services {
-    NoVideoMaterial material;
-    NoJobComposer composer;
-    FailingPublisher publisher;
-    NoRedialer redialer;
-    NoBrowser browser;
+    Services(Program& program)
+        : settings(program.window_),
+          material(program.window_, program.accounts_, program.programDir_),
+          composer(program.window_, titles),
+          automation(cdp::CdpAutomation::Options{(program.programDir_ / "huancun").string()}),
+          browser(BrowserSession::Services{automation, program.window_, program.accounts_, program.desktop_.dialogs,
+                                           program.clock_, program.programDir_.string(),
+                                           loadSiteAddresses(program.programDir_), program.desktop_.screenSize}),
+          publisher(UploadPageDeps{automation,
+                                   settings,
+                                   program.accounts_,
+                                   program.desktop_.clipboard,
+                                   browser.addresses().uploadPage,
+                                   [this] { return browser.handle(); },
+                                   [this](UploadJob& job, PublishContext& context) {
+                                       return browser.openAccountPage(job, context);
+                                   },
+                                   [this](const std::string& title) { browser.setBrowserTitle(title); },
+                                   [this](const UploadJob& job) { return composer.composeTitle(job); },
+                                   {}}) {}
 
     RunServices forRun() { return RunServices{material, composer, publisher, redialer, browser}; }
+
+    RunSettings settings;
+    TitlePool titles;
+    VideoMaterialImpl material;
+    JobComposerImpl composer;
+    cdp::CdpAutomation automation;
+    BrowserSession browser;
+    UploadPage publisher;
+    NoRedialer redialer;
 };
 
 fs::path Program::executableDir() {
@@ -34,20 +68,37 @@ fs::path Program::executableDir() {
     return fs::path(std::string(buffer, static_cast<size_t>(length))).parent_path();
 }
 
-Program::Program(fs::path programDir, Dialogs& dialogs)
+Program::Program(fs::path programDir, Desktop desktop)
     : programDir_(std::move(programDir)),
+      desktop_(std::move(desktop)),
       window_(controlTable()),
-      store_(programDir_, window_, accounts_, dialogs),
-      services_(std::make_unique<Services>()) {
-    auto readAccountFile = [this](const fs::path& path, AccountRecord& record) {
-        record = store_.loadAccountFile(path);
-        return !record.empty();
-    };
+      store_(programDir_, window_, accounts_, desktop_.dialogs),
+      log_(programDir_ / "data"),
+      services_(std::make_unique<Services>(*this)) {
+    auto readAccount = [](const fs::path& path, AccountRecord& record) { return readAccountFile(path, record); };
     run_ = std::make_unique<RunController>(
-        RunEnvironment{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), readAccountFile, {}});
-    window_.setCaption(kMainWindowName, mainWindowCaption());
+        RunEnvironment{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), readAccount, {}});
 }
 
-Program::~Program() = default;
+Program::~Program() {
+    for (auto& loader : loaders_) loader.join();
+}
+
+BrowserSession& Program::browser() { return services_->browser; }
+
+void Program::prepareMainWindow() {
+    std::error_code ec;
+    fs::create_directories(store_.listFolder(), ec);
+    window_.setText("编辑框_随机封面目录", (programDir_ / "img").string());
+    restoreSettings(window_, programDir_);
+    window_.setCaption(kMainWindowName, mainWindowCaption());
+    services_->browser.initBrowserEnvironment(InitOrder::StartUp);
+    window_.setCaption("标签15", programDir_.string() + "/");
+}
+
+void Program::loadListsInBackground() {
+    loaders_.emplace_back([this] { store_.loadAccountList(); });
+    loaders_.emplace_back([this] { fillCategoryLists(window_, programDir_); });
+}
 
 }  // namespace clipmill

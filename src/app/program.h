@@ -1,13 +1,19 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
+#include "app/run_log.h"
+#include "browser/browser_session.h"
 #include "engine/run_controller.h"
 #include "settings/window_state.h"
+#include "support/clipboard.h"
 #include "support/clock.h"
 #include "support/dialogs.h"
 
@@ -18,13 +24,21 @@ inline constexpr const char* kProgramVersion = "8.8";
 // The main window's caption once the window is created: name, version and the hot key hint.
 std::string mainWindowCaption();
 
+// What the program needs from the desktop it runs on.
+struct Desktop {
+    Dialogs& dialogs;
+    Clipboard& clipboard;
+    std::function<ScreenSize()> screenSize;
+};
+
 // The program's one instance of each piece of state and service, wired together: the
-// window state, the account list, the account store, the services the run hands off to
-// and the run controller. The windows are built over it; it knows nothing of them.
+// window state, the account list, the account store, the browser session, the services the
+// run hands off to and the run controller. The windows are built over it; it knows
+// nothing of them.
 class Program {
 public:
     // `programDir` is the folder of the program file, without a trailing separator.
-    Program(std::filesystem::path programDir, Dialogs& dialogs);
+    Program(std::filesystem::path programDir, Desktop desktop);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -39,17 +53,30 @@ public:
     AccountTable& accounts() { return accounts_; }
     AccountStore& store() { return store_; }
     RunController& run() { return *run_; }
+    BrowserSession& browser();
+    RunLog& log() { return log_; }
+    Dialogs& dialogs() { return desktop_.dialogs; }
+
+    // The steps of the main window's creation that need no window: folders, the cover
+    // folder default, the saved settings, the caption, the browser environment.
+    void prepareMainWindow();
+    // One second after the main window opened: the account list and the zone lists,
+    // each loaded on a thread of its own.
+    void loadListsInBackground();
 
 private:
     struct Services;
 
     std::filesystem::path programDir_;
+    Desktop desktop_;
     SystemClock clock_;
     WindowState window_;
     AccountTable accounts_;
     AccountStore store_;
+    RunLog log_;
     std::unique_ptr<Services> services_;
-    std::unique_ptr<RunController> run_;  // last: it stops its run before the rest goes
+    std::unique_ptr<RunController> run_;  // after the services: it stops its run before they go
+    std::vector<std::thread> loaders_;
 };
 
 }  // namespace clipmill

@@ -2,8 +2,14 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCloseEvent>
+#include <QMetaObject>
+#include <chrono>
+#include <cstdlib>
 
 #include "accounts/account_store.h"
+#include "app/relaunch.h"
+#include "settings/persistence.h"
 #include "settings/control_table.h"
 #include "ui/qt_text.h"
 #include "ui/window_builder.h"
@@ -13,7 +19,9 @@ namespace clipmill::ui {
 MainWindow::MainWindow(Program& program, QWidget* parent) : QMainWindow(parent), program_(program) {
     controls_ = WindowBuilder(*this).build(controlTable());
     binder_ = std::make_unique<WindowStateBinder>(controls_, program_.window(), program_.accounts());
+    terminate_ = [](int exitCode) { std::_Exit(exitCode); };
     wireButtons();
+    wireProgramButtons();
     wireAccountMenu();
     connect(controls_.startupTimer, &QTimer::timeout, this, &MainWindow::startUp);
     controls_.startupTimer->start();
@@ -38,7 +46,6 @@ void MainWindow::wireButtons() {
     onButton("按钮_读取所有账号", [&store] { store.loadAccountList(); });
     onButton("按钮_修改账号信息", [&store] { store.modifyAccount(); });
     onButton("按钮_删除本账号", [this] { deleteEditedAccount(); });
-    onButton("按钮26", [this] { close(); });
 }
 
 void MainWindow::wireAccountMenu() {
@@ -91,6 +98,42 @@ void MainWindow::clearAccountList() {
     program_.store().deleteAllAccountFiles();
 }
 
-void MainWindow::startUp() { program_.store().loadAccountList(); }
+void MainWindow::startUp() { program_.loadListsInBackground(); }
+
+void MainWindow::claimHotKey() {
+    hotKey_ = std::make_unique<GlobalHotKey>([this] {
+        QMetaObject::invokeMethod(this, [this] { program_.run().toggleRun(); }, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::wireProgramButtons() {
+    onButton("按钮_保存账号", [this] { saveFromButton(); });
+    onButton("按钮26", [this] { closeProgram(); });
+    onButton("按钮1", [this] { restartProgram(); });
+}
+
+void MainWindow::saveFromButton() {
+    saveSettings(program_.window(), program_.programDir(), SaveMoment::SaveButton);
+    program_.dialogs().information("保存成功");
+}
+
+// The program ends at once, as it always has: runs, waits and browsers are not wound down.
+void MainWindow::closeProgram() {
+    hide();
+    hotKey_.reset();
+    saveSettings(program_.window(), program_.programDir(), SaveMoment::CloseButton);
+    terminate_(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    hotKey_.reset();
+    saveSettings(program_.window(), program_.programDir(), SaveMoment::WindowDestroyed);
+    event->accept();
+    terminate_(0);
+}
+
+void MainWindow::restartProgram() {
+    if (relaunchAfterDelay(currentProgramPath(), {}, std::chrono::seconds(2))) terminate_(0);
+}
 
 }  // namespace clipmill::ui

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/global_hotkey.h"
 #include "app/program.h"
 #include "ui/built_controls.h"
 #include "ui/window_state_binder.h"
@@ -22,6 +23,14 @@ public:
 
     const BuiltControls& controls() const { return controls_; }
 
+    // Claims Ctrl+Alt+K for the whole desktop: Start/Stop from anywhere.
+    void claimHotKey();
+    // How the program ends at once ("关闭软件", closing the window, restart); tests replace it.
+    void setTerminate(std::function<void(int exitCode)> terminate) { terminate_ = std::move(terminate); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void wireButtons();
     void wireAccountMenu();
@@ -34,10 +43,16 @@ private:
     void deleteEditedAccount();
     void clearAccountList();
     void startUp();
+    void wireProgramButtons();
+    void closeProgram();
+    void restartProgram();
+    void saveFromButton();
 
     Program& program_;
     BuiltControls controls_;
     std::unique_ptr<WindowStateBinder> binder_;
+    std::unique_ptr<GlobalHotKey> hotKey_;
+    std::function<void(int)> terminate_;
 };
 
 }  // namespace clipmill::ui

@@ -57,8 +57,12 @@ void expectTextField(const QWidget* widget, const ControlSpec& spec) {
 }
 
 TEST_F(ControlsTest, EveryControlOfTheTableIsBuiltWithItsNameCaptionDefaultAndState) {
-    for (const auto& spec : controlTable()) {
+    for (ControlSpec spec : controlTable()) {
         SCOPED_TRACE(spec.name);
+        // Two controls are filled in as the window is created: the cover folder and the
+        // label that shows the program folder.
+        if (spec.name == "编辑框_随机封面目录") spec.defaultText = dir.str() + "/img";
+        if (spec.name == "标签15") spec.caption = dir.str() + "/";
         if (spec.kind == ControlKind::Timer) {
             auto* timer = window->findChild<QTimer*>(toQt(spec.name));
             ASSERT_NE(timer, nullptr);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/program.h"
+#include "fixtures/held_clipboard.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/temp_dir.h"
 #include "ui/main_window.h"
@@ -20,8 +21,10 @@ namespace clipmill::ui::testing {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        program = std::make_unique<Program>(dir.path(), dialogs);
+        program = std::make_unique<Program>(dir.path(), Desktop{dialogs, clipboard, [] { return ScreenSize{1920, 1080}; }});
+        program->prepareMainWindow();
         window = std::make_unique<MainWindow>(*program);
+        window->setTerminate([this](int exitCode) { exitCodes.push_back(exitCode); });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -49,8 +52,10 @@ protected:
 
     clipmill::testing::TempDir dir;
     clipmill::testing::RecordingDialogs dialogs;
+    clipmill::testing::HeldClipboard clipboard;
     std::unique_ptr<Program> program;
     std::unique_ptr<MainWindow> window;
+    std::vector<int> exitCodes;  // each time the window ended the program
 };
 
 }  // namespace clipmill::ui::testing

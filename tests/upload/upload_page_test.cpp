@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures/held_clipboard.h"
 #include "fixtures/recording_automation.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
@@ -10,15 +11,6 @@ namespace clipmill::testing {
 namespace {
 
 const std::string kUploadUrl = "http://127.0.0.1:1/video/upload.html";
-
-class HeldClipboard : public Clipboard {
-public:
-    void setText(const std::string& text) override { text_ = text; }
-    std::string text() override { return text_; }
-
-private:
-    std::string text_;
-};
 
 class UploadPageTest : public ::testing::Test {
 protected:
