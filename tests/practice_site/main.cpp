@@ -11,25 +11,43 @@ practice::Site* running = nullptr;
 void onSignal(int) {
     if (running) running->stop();
 }
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: practice_site --port N --record FILE [--upload-ms N] [--cover-delay-ms N]\n"
+                 "       [--stall-upload] [--fail-upload] [--refuse-cover] [--submit-noop]\n");
+    return 2;
+}
+
+bool takesValue(const std::string& flag) {
+    return flag == "--port" || flag == "--record" || flag == "--upload-ms" || flag == "--cover-delay-ms";
+}
 }  // namespace
 
 int main(int argc, char** argv) {
-    int port = 0;
+    std::string port = "0";
     std::string recordFile;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--port") == 0) {
-            port = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--record") == 0) {
-            recordFile = argv[i + 1];
-        } else {
-            std::fprintf(stderr, "usage: practice_site --port N --record FILE\n");
-            return 2;
+    practice::Knobs knobs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        if (flag.rfind("--", 0) != 0) return usage();
+        std::string value = "1";
+        if (takesValue(flag)) {
+            if (i + 1 >= argc) return usage();
+            value = argv[++i];
+        }
+        if (flag == "--port") {
+            port = value;
+        } else if (flag == "--record") {
+            recordFile = value;
+        } else if (!practice::setKnob(knobs, flag.substr(2), value)) {
+            return usage();
         }
     }
-    practice::Site site(recordFile);
-    int bound = site.bind(port);
+    practice::Site site(recordFile, knobs);
+    int bound = site.bind(std::atoi(port.c_str()));
     if (bound <= 0) {
-        std::fprintf(stderr, "cannot listen on 127.0.0.1:%d\n", port);
+        std::fprintf(stderr, "cannot listen on 127.0.0.1:%s\n", port.c_str());
         return 1;
     }
     running = &site;

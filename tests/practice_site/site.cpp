@@ -1,5 +1,11 @@
 #include "site.h"
 
+#include "fingerprint.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
 namespace practice {
 
 std::string jsonString(const std::string& text) {
@@ -24,7 +30,27 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
-Site::Site(const std::string& recordFile) {
+bool setKnob(Knobs& knobs, const std::string& name, const std::string& value) {
+    const bool on = value == "1" || value == "true";
+    if (name == "upload-ms") {
+        knobs.uploadMs = std::atoi(value.c_str());
+    } else if (name == "cover-delay-ms") {
+        knobs.coverDelayMs = std::atoi(value.c_str());
+    } else if (name == "stall-upload") {
+        knobs.stallUpload = on;
+    } else if (name == "fail-upload") {
+        knobs.failUpload = on;
+    } else if (name == "refuse-cover") {
+        knobs.refuseCover = on;
+    } else if (name == "submit-noop") {
+        knobs.submitNoop = on;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Site::Site(const std::string& recordFile, Knobs knobs) : knobs_(knobs) {
     if (!recordFile.empty()) record_.open(recordFile, std::ios::app);
     routePages();
     routeApi();
@@ -47,6 +73,11 @@ void Site::record(const std::string& jsonLine) {
     record_.flush();
 }
 
+Knobs Site::knobs() {
+    std::lock_guard lock(mutex_);
+    return knobs_;
+}
+
 void Site::routePages() {
     auto html = [](const std::string& page) {
         return [&page](const httplib::Request&, httplib::Response& response) {
@@ -63,7 +94,7 @@ void Site::routePages() {
             case AccountState::LoggedOut: response.set_redirect("/login"); return;
             case AccountState::LoggedOutWithQuery: response.set_redirect("/login?gourl=%2Fvideo%2Fupload.html"); return;
             case AccountState::Banned: response.set_content(bannedPageHtml(), "text/html; charset=utf-8"); return;
-            case AccountState::Ok: response.set_content(uploadPageHtml(), "text/html; charset=utf-8"); return;
+            case AccountState::Ok: response.set_content(uploadPageHtml(knobs()), "text/html; charset=utf-8"); return;
         }
     });
     server_.Get("/login", html(loginPageHtml()));
@@ -72,10 +103,19 @@ void Site::routePages() {
 
 void Site::routeApi() {
     server_.Post("/api/upload", [this](const httplib::Request& request, httplib::Response& response) {
-        std::string name = httplib::detail::decode_url(request.get_header_value("X-File-Name"), false);
-        record("{\"event\":\"upload\",\"kind\":" + jsonString(request.get_header_value("X-File-Kind")) +
-               ",\"name\":" + jsonString(name) + ",\"size\":" + std::to_string(request.body.size()) + "}");
-        response.set_content("{\"ok\":true}", "application/json");
+        const std::string kind = request.get_header_value("X-File-Kind");
+        const std::string name = httplib::detail::decode_url(request.get_header_value("X-File-Name"), false);
+        const std::string file = "{\"name\":" + jsonString(name) + ",\"size\":" + std::to_string(request.body.size()) +
+                                 ",\"hash\":" + jsonString(fingerprint(request.body)) + "}";
+        const bool refused = kind == "cover" && knobs().refuseCover;
+        record("{\"event\":\"upload\",\"kind\":" + jsonString(kind) + ",\"name\":" + jsonString(name) +
+               ",\"size\":" + std::to_string(request.body.size()) + (refused ? ",\"refused\":true" : "") + "}");
+        if (refused) {
+            response.status = 415;
+            response.set_content("{\"ok\":false}", "application/json");
+            return;
+        }
+        response.set_content(file, "application/json");
     });
     server_.Post("/api/submit", [this](const httplib::Request& request, httplib::Response& response) {
         record("{\"event\":\"submit\",\"fields\":" + (request.body.empty() ? std::string("{}") : request.body) + "}");
@@ -99,6 +139,20 @@ void Site::routeControl() {
             response.status = 400;
             return;
         }
+        response.set_content("ok", "text/plain");
+    });
+    // Form fields named like the flags: upload-ms=0&stall-upload=1 ...
+    server_.Post("/__control/knobs", [this](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex_);
+        Knobs changed = knobs_;
+        for (const auto& [name, value] : request.params) {
+            if (!setKnob(changed, name, value)) {
+                response.status = 400;
+                response.set_content("unknown knob " + name, "text/plain");
+                return;
+            }
+        }
+        knobs_ = changed;
         response.set_content("ok", "text/plain");
     });
 }

@@ -11,11 +11,25 @@ namespace practice {
 // What the upload page shows to the signed-in account.
 enum class AccountState { Ok, LoggedOut, LoggedOutWithQuery, Banned };
 
+// How the upload page behaves; set by command-line flags or the control endpoint.
+struct Knobs {
+    int uploadMs = 1500;       // from the file handed over to "上传完成"
+    bool stallUpload = false;  // the percentage stops and never reaches 100
+    bool failUpload = false;   // the upload ends with "上传失败"
+    int coverDelayMs = 500;    // how long the system covers stay behind the loading indicator
+    bool refuseCover = false;  // every own cover is refused; the upload hint stays
+    bool submitNoop = false;   // the submit button does nothing
+};
+
+// Sets the knob named like its flag without the dashes ("upload-ms", "stall-upload", ...).
+// Flags without a value take "1". False for an unknown name.
+bool setKnob(Knobs& knobs, const std::string& name, const std::string& value);
+
 // The practice site: upload page, login page, the page of a banned account, and endpoints
-// that take the uploaded file and the submission and record them, one JSON object a line.
+// that take the uploaded files and the submission and record them, one JSON object a line.
 class Site {
 public:
-    explicit Site(const std::string& recordFile);
+    Site(const std::string& recordFile, Knobs knobs);
     // Binds 127.0.0.1:port (0: any free port); the port, or -1.
     int bind(int port);
     void run();
@@ -26,15 +40,17 @@ private:
     void routeApi();
     void routeControl();
     void record(const std::string& jsonLine);
+    Knobs knobs();
 
     httplib::Server server_;
     std::mutex mutex_;
     std::ofstream record_;
     AccountState state_ = AccountState::Ok;
+    Knobs knobs_;
 };
 
 // Pages as the site serves them.
-const std::string& uploadPageHtml();
+std::string uploadPageHtml(const Knobs& knobs);
 const std::string& loginPageHtml();
 const std::string& bannedPageHtml();
 const std::string& doneHtml();
