@@ -86,6 +86,8 @@ Program::~Program() {
 
 BrowserSession& Program::browser() { return services_->browser; }
 
+BrowserAutomation& Program::automation() { return services_->automation; }
+
 void Program::prepareMainWindow() {
     std::error_code ec;
     fs::create_directories(store_.listFolder(), ec);

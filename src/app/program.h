@@ -56,6 +56,8 @@ public:
     BrowserSession& browser();
     RunLog& log() { return log_; }
     Dialogs& dialogs() { return desktop_.dialogs; }
+    Clipboard& clipboard() { return desktop_.clipboard; }
+    BrowserAutomation& automation();
 
     // The steps of the main window's creation that need no window: folders, the cover
     // folder default, the saved settings, the caption, the browser environment.

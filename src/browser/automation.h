@@ -40,6 +40,10 @@ public:
     virtual int form_close_browser(int handle) = 0;
     virtual int form_close_browsers() = 0;
     virtual int form_set_window_title(int handle, const std::string& title) = 0;
+    // Stores the cookies of `cookieText` ("name=value; name2=value2") in the browser's
+    // profile for the site of `url`: on its parent domain, so every host of the site sees
+    // them, or on its host when it has none. Kept for a year. The number of cookies stored.
+    virtual int form_set_cookies(int handle, const std::string& url, const std::string& cookieText) = 0;
     // JSON with Browser, V8-Version, User-Agent, Protocol-Version and WebKit-Version.
     virtual std::string form_get_version(int handle) = 0;
 

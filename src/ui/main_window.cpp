@@ -3,12 +3,16 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QMetaObject>
 #include <chrono>
 #include <cstdlib>
 
 #include "accounts/account_store.h"
 #include "app/relaunch.h"
+#include "browser/cookie_login.h"
+#include "catalogue/category_lists.h"
+#include "catalogue/category_refresh.h"
 #include "settings/persistence.h"
 #include "settings/control_table.h"
 #include "ui/qt_text.h"
@@ -16,19 +20,32 @@
 
 namespace clipmill::ui {
 
-MainWindow::MainWindow(Program& program, QWidget* parent) : QMainWindow(parent), program_(program) {
+namespace {
+constexpr const char* kFolderPrompt = "请选择一个文件夹";
+}
+
+MainWindow::MainWindow(Program& program, QWidget* parent)
+    : QMainWindow(parent), program_(program), folderPicker_(this), tasks_(std::make_unique<TaskThreads>()) {
     controls_ = WindowBuilder(*this).build(controlTable());
     binder_ = std::make_unique<WindowStateBinder>(controls_, program_.window(), program_.accounts());
+    listOperations_ = std::make_unique<AccountListOperations>(program_.window(), program_.accounts(),
+                                                              program_.store(), program_.programDir());
     terminate_ = [](int exitCode) { std::_Exit(exitCode); };
     wireButtons();
     wireProgramButtons();
     wireAccountMenu();
+    wireAccountFields();
+    wireBrowserButtons();
     connect(controls_.startupTimer, &QTimer::timeout, this, &MainWindow::startUp);
     controls_.startupTimer->start();
 }
 
-// The binder goes first: no change may reach widgets that are being destroyed.
-MainWindow::~MainWindow() { binder_.reset(); }
+// The threads end first, as they may still write; then the binder, so that no change
+// reaches widgets that are being destroyed.
+MainWindow::~MainWindow() {
+    tasks_.reset();
+    binder_.reset();
+}
 
 void MainWindow::onButton(const std::string& name, std::function<void()> action) {
     if (auto* button = controls_.get<QAbstractButton>(name))
@@ -45,19 +62,46 @@ void MainWindow::wireButtons() {
     onButton("开始", [this] { program_.run().toggleRun(); });
     onButton("按钮_读取所有账号", [&store] { store.loadAccountList(); });
     onButton("按钮_修改账号信息", [&store] { store.modifyAccount(); });
-    onButton("按钮_删除本账号", [this] { deleteEditedAccount(); });
+    onButton("按钮_删除本账号", [this] { listOperations_->deleteEditedAccount(); });
+    onButton("按钮14", [this] {
+        const std::string id = program_.window().text(AccountStore::kIdField);
+        tasks_->start([this, id] { program_.browser().startBrowser(id); });
+    });
+    onButton("按钮4", [this] { refreshCategoriesInBackground(); });
 }
 
 void MainWindow::wireAccountMenu() {
     QTreeWidget* list = controls_.accountList;
     connect(list, &QWidget::customContextMenuRequested, this, &MainWindow::showAccountMenu);
     connect(list, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (!binder_->mirroring()) editSelectedAccount();
+        if (!binder_->mirroring()) listOperations_->selectRow(selectedRow());
     });
     AccountStore& store = program_.store();
+    AccountListOperations& operations = *listOperations_;
     onMenuItem("添加账号", [&store] { store.addAccount(); });
-    onMenuItem("删除此账号", [this] { deleteSelectedAccount(); });
-    onMenuItem("清空账号列表", [this] { clearAccountList(); });
+    onMenuItem("删除此账号", [this, &operations] { operations.deleteRowAccount(selectedRow()); });
+    onMenuItem("清空账号列表", [&operations] { operations.clearList(); });
+    onMenuItem("配置登陆此账号", [this] { logInSelectedAccount(false); });
+    onMenuItem("此项移动到最底部", [this, &operations] { operations.moveRowToBottom(selectedRow()); });
+    onMenuItem("使用cookies登陆此账号", [this] { logInSelectedAccount(true); });
+}
+
+// The folder buttons, the used-videos default and the sub-zones that follow the zone.
+void MainWindow::wireAccountFields() {
+    onButton("按钮8", [this] { pickFolderInto(AccountStore::kFolderField); });
+    onButton("按钮9", [this] { pickFolderInto(AccountListOperations::kUsedFolderField); });
+    onButton("单选框_移动", [this] { listOperations_->defaultUsedFolder(); });
+    // Only the user's choice: a zone selected by the program refills the sub-zones itself.
+    if (auto* zones = controls_.get<QComboBox>(kZoneList))
+        connect(zones, &QComboBox::activated, this, [this] { showSubZones(program_.window()); });
+}
+
+void MainWindow::wireBrowserButtons() {
+    BrowserSession& browser = program_.browser();
+    onButton("按钮_手动初始化", [&browser] { browser.initBrowserEnvironment(InitOrder::Button); });
+    // Both wait on browsers (closing, asking for the version), so away from the window.
+    onButton("按钮2", [this, &browser] { tasks_->start([&browser] { browser.closeAllBrowsers(); }); });
+    onButton("按钮11", [this, &browser] { tasks_->start([&browser] { browser.showBrowserVersion(); }); });
 }
 
 void MainWindow::showAccountMenu(const QPoint& pos) {
@@ -69,33 +113,29 @@ int MainWindow::selectedRow() const {
     return selected.isEmpty() ? -1 : controls_.accountList->indexOfTopLevelItem(selected.front());
 }
 
-// A selected row becomes the account being edited: its id, and its material folder
-// unless the row has none.
-void MainWindow::editSelectedAccount() {
-    const int row = selectedRow();
-    if (row < 0) return;
-    AccountTable& table = program_.accounts();
-    table.setCurrentRow(row);
-    program_.window().setText(AccountStore::kIdField, table.cell(row, kColumnId));
-    const std::string folder = table.cell(row, kColumnFolder);
-    if (!folder.empty()) program_.window().setText(AccountStore::kFolderField, folder);
+// The row and the field change at once; the browser starts on a thread of its own, since
+// it takes seconds and the window must stay responsive meanwhile.
+void MainWindow::logInSelectedAccount(bool withCookies) {
+    std::optional<std::string> id = listOperations_->pickForLogIn(selectedRow());
+    if (!id) return;
+    std::string cookies = withCookies ? program_.clipboard().text() : std::string();
+    tasks_->start([this, id = *id, cookies = std::move(cookies)] {
+        logInWithCookies(program_.browser(), program_.automation(), id, cookies);
+    });
 }
 
-void MainWindow::deleteSelectedAccount() {
-    const int row = selectedRow();
-    if (row < 0) return;
-    program_.store().deleteAccountFile(program_.accounts().cell(row, kColumnId));
-    program_.store().loadAccountList();
+void MainWindow::pickFolderInto(const std::string& field) {
+    if (auto folder = folderPicker_.pick(kFolderPrompt, program_.programDir().string()))
+        program_.window().setText(field, *folder);
 }
 
-void MainWindow::deleteEditedAccount() {
-    program_.store().deleteAccountFile(program_.window().text(AccountStore::kIdField));
-    program_.accounts().removeRow(program_.accounts().currentRow());
-}
-
-void MainWindow::clearAccountList() {
-    program_.accounts().clear();
-    program_.store().deleteAllAccountFiles();
+// Reading the zones from the page takes about a second per zone.
+void MainWindow::refreshCategoriesInBackground() {
+    tasks_->start([this, waiter = tasks_->waiter()]() mutable {
+        CategoryRefreshServices services{program_.automation(), program_.window(), program_.clipboard(),
+                                         program_.programDir()};
+        refreshCategories(services, program_.browser().handle(), waiter);
+    });
 }
 
 void MainWindow::startUp() { program_.loadListsInBackground(); }

@@ -5,9 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "accounts/list_operations.h"
 #include "app/global_hotkey.h"
 #include "app/program.h"
 #include "ui/built_controls.h"
+#include "ui/folder_picker.h"
+#include "ui/task_threads.h"
 #include "ui/window_state_binder.h"
 
 namespace clipmill::ui {
@@ -22,6 +25,10 @@ public:
     ~MainWindow() override;
 
     const BuiltControls& controls() const { return controls_; }
+    // The folder browser of the two "浏览" buttons; tests script it.
+    FolderPicker& folderPicker() { return folderPicker_; }
+    // Waits until the work the window started on threads of its own has ended.
+    void waitForTasks() { tasks_->joinAll(); }
 
     // Claims Ctrl+Alt+K for the whole desktop: Start/Stop from anywhere.
     void claimHotKey();
@@ -37,11 +44,12 @@ private:
     void onButton(const std::string& name, std::function<void()> action);
     void onMenuItem(const char* item, std::function<void()> action);
     void showAccountMenu(const QPoint& pos);
+    void wireAccountFields();
+    void wireBrowserButtons();
     int selectedRow() const;
-    void editSelectedAccount();
-    void deleteSelectedAccount();
-    void deleteEditedAccount();
-    void clearAccountList();
+    void logInSelectedAccount(bool withCookies);
+    void pickFolderInto(const std::string& field);
+    void refreshCategoriesInBackground();
     void startUp();
     void wireProgramButtons();
     void closeProgram();
@@ -51,6 +59,9 @@ private:
     Program& program_;
     BuiltControls controls_;
     std::unique_ptr<WindowStateBinder> binder_;
+    std::unique_ptr<AccountListOperations> listOperations_;
+    FolderPicker folderPicker_;
+    std::unique_ptr<TaskThreads> tasks_;
     std::unique_ptr<GlobalHotKey> hotKey_;
     std::function<void(int)> terminate_;
 };

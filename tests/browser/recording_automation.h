@@ -34,6 +34,7 @@ public:
     int form_close_browser(int h) override { return answer("form_close_browser", {n(h)}); }
     int form_close_browsers() override { return answer("form_close_browsers", {}); }
     int form_set_window_title(int h, const std::string& t) override { return answer("form_set_window_title", {n(h), t}); }
+    int form_set_cookies(int h, const std::string& u, const std::string& c) override { return answer("form_set_cookies", {n(h), u, c}); }
     std::string form_get_version(int h) override { return text("form_get_version", {n(h)}); }
     int form_forward_url(int h, const std::string& u) override { return answer("form_forward_url", {n(h), u}); }
     int form_js_dialog_overwrite(int h) override { return answer("form_js_dialog_overwrite", {n(h)}); }

@@ -160,6 +160,10 @@ std::optional<WindowBounds> ChromiumBrowser::windowBounds() {
 
 std::string ChromiumBrowser::versionJson() { return fetchVersionJson(endpoint_.port, kProbeTimeout); }
 
+bool ChromiumBrowser::setCookies(const std::string& cookies) {
+    return connection_->call("Storage.setCookies", jsonObject({{"cookies", Json::raw(cookies)}})).ok;
+}
+
 bool ChromiumBrowser::close() {
     if (!connection_->connected()) return true;
     int pid = browserPidFromProfile(profileDir_);

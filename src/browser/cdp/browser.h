@@ -41,6 +41,9 @@ public:
     bool setWindowBounds(const WindowBounds& bounds);
     std::optional<WindowBounds> windowBounds();
     std::string versionJson();
+    // Stores cookies in the profile (Storage.setCookies); `cookies` is the JSON array of
+    // cookie parameters.
+    bool setCookies(const std::string& cookies);
     // Asks the browser to quit and waits until the connection drops.
     bool close();
 

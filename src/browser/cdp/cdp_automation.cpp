@@ -3,10 +3,13 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
+#include "browser/cdp/json.h"
 #include "browser/cdp/launcher.h"
+#include "browser/cookie_text.h"
 
 namespace clipmill::cdp {
 
@@ -14,7 +17,23 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr Millis kNavigationTimeout{30000};
+constexpr std::chrono::hours kCookieLifetime{24 * 365};
+
+// The cookie parameters of Storage.setCookies: on `domain`, or on the address's host when
+// `domain` is "". Persistent, so that the login outlives the browser.
+std::string cookieParams(const std::vector<CookiePair>& cookies, const std::string& url, const std::string& domain) {
+    const auto expires = std::chrono::duration_cast<std::chrono::seconds>(
+        (std::chrono::system_clock::now() + kCookieLifetime).time_since_epoch());
+    const long long expiresAt = expires.count();
+    std::string array = "[";
+    for (const CookiePair& cookie : cookies) {
+        if (array.size() > 1) array += ",";
+        JsonMember site = domain.empty() ? JsonMember{"url", url} : JsonMember{"domain", domain};
+        array += jsonObject({{"name", cookie.name}, {"value", cookie.value}, site, {"path", "/"}, {"expires", expiresAt}});
+    }
+    return array + "]";
 }
+}  // namespace
 
 std::pair<int, int> parseWindowPair(const std::string& text) {
     auto comma = text.find(',');
@@ -201,6 +220,17 @@ int CdpAutomation::form_close_browsers() {
 int CdpAutomation::form_set_window_title(int handle, const std::string& title) {
     auto target = page(handle);
     return target && target->setTitle(title) ? 1 : 0;
+}
+
+int CdpAutomation::form_set_cookies(int handle, const std::string& url, const std::string& cookieText) {
+    const std::vector<CookiePair> cookies = parseCookieText(cookieText);
+    auto target = browser(handle);
+    if (!target || cookies.empty()) return 0;
+    const int stored = static_cast<int>(cookies.size());
+    // A parent domain the browser refuses (a public suffix) leaves the cookies on the host.
+    const std::string domain = sharedCookieDomain(url);
+    if (!domain.empty() && target->setCookies(cookieParams(cookies, url, domain))) return stored;
+    return target->setCookies(cookieParams(cookies, url, "")) ? stored : 0;
 }
 
 std::string CdpAutomation::form_get_version(int handle) {

@@ -33,6 +33,7 @@ public:
     int form_close_browser(int handle) override;
     int form_close_browsers() override;
     int form_set_window_title(int handle, const std::string& title) override;
+    int form_set_cookies(int handle, const std::string& url, const std::string& cookieText) override;
     std::string form_get_version(int handle) override;
     int form_forward_url(int handle, const std::string& url) override;
     int form_js_dialog_overwrite(int handle) override;

@@ -1,0 +1,127 @@
+#include <httplib.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "browser/cdp/cdp_automation.h"
+#include "window_fixture.h"
+
+namespace clipmill::ui::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An upload page on loopback that remembers the Cookie header of every request for it.
+class CookieEchoSite {
+public:
+    CookieEchoSite() {
+        server_.Get("/video/upload.html", [this](const httplib::Request& request, httplib::Response& response) {
+            {
+                std::lock_guard lock(mutex_);
+                cookieHeaders_.push_back(request.get_header_value("Cookie"));
+            }
+            response.set_content("<html><body><p>拖拽视频</p></body></html>", "text/html; charset=utf-8");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    ~CookieEchoSite() {
+        server_.stop();
+        thread_.join();
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::vector<std::string> cookieHeaders() {
+        std::lock_guard lock(mutex_);
+        return cookieHeaders_;
+    }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> cookieHeaders_;
+};
+
+// The window of a program whose site is the echo site, with a real browser.
+class CookieLoginTest : public WindowTest {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir.path() / "data");
+        std::ofstream(dir.path() / "data" / "endpoints.ini")
+            << "[site]\r\nupload=" << site.url("/video/upload.html") << "\r\nlogin=" << site.url("/login") << "\r\n";
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        if (program) program->automation().form_close_browsers();
+        WindowTest::TearDown();
+    }
+
+    QTreeWidget* list() const { return widget<QTreeWidget>("超级列表框1"); }
+    QAction* action(const char* text) const {
+        return list()->findChild<QMenu*>("账号管理")->findChild<QAction*>(toQt(text));
+    }
+    void select(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
+
+    CookieEchoSite site;
+};
+
+// The test server decodes %2C in header values; the raw value is checked in the page.
+bool hasBothCookies(const std::string& header) {
+    return header.find("SESSDATA=abc") != std::string::npos && header.find("bili_jct=0f1e") != std::string::npos;
+}
+
+TEST_F(CookieLoginTest, CookiesFromTheClipboardReachTheUploadPageAndStayInTheProfile) {
+    for (const char* folder : {"/videos/1", "/videos/2"}) {
+        program->window().setText("编辑框_视频素材目录", folder);
+        action("添加账号")->trigger();
+    }
+    ASSERT_TRUE(waitUntil([&] { return list()->topLevelItemCount() == 2; }));
+
+    clipboard.setText("SESSDATA=abc%2C123; bili_jct=0f1e");
+    select(1);
+    program->accounts().setCurrentRow(0);
+    action("使用cookies登陆此账号")->trigger();
+    EXPECT_EQ(program->accounts().currentRow(), 1);
+    EXPECT_EQ(program->window().text("编辑框_账号标识"), "101");
+    window->waitForTasks();
+    // The very first request for the upload page already carries them.
+    auto headers = site.cookieHeaders();
+    ASSERT_FALSE(headers.empty());
+    EXPECT_TRUE(hasBothCookies(headers.front())) << headers.front();
+    auto* automation = dynamic_cast<cdp::CdpAutomation*>(&program->automation());
+    ASSERT_NE(automation, nullptr);
+    auto browser = automation->browser(program->browser().handle());
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->page()->evaluate("document.cookie").text(), "SESSDATA=abc%2C123; bili_jct=0f1e");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "huancun" / "Norvane101"));
+
+    // Closed and started again on the same profile, the browser still sends them.
+    const int first = program->browser().handle();
+    QTest::mouseClick(widget("按钮2"), Qt::LeftButton);
+    window->waitForTasks();
+    EXPECT_EQ(program->automation().form_session_isconnected(first), 0);
+    QTest::mouseClick(widget("按钮14"), Qt::LeftButton);
+    window->waitForTasks();
+    headers = site.cookieHeaders();
+    ASSERT_GE(headers.size(), 2u);
+    EXPECT_TRUE(hasBothCookies(headers.back())) << headers.back();
+
+    // Another account's profile has none of them, and the plain item ignores the clipboard.
+    select(0);
+    action("配置登陆此账号")->trigger();
+    EXPECT_EQ(program->window().text("编辑框_账号标识"), "100");
+    window->waitForTasks();
+    headers = site.cookieHeaders();
+    ASSERT_GE(headers.size(), 3u);
+    EXPECT_EQ(headers.back(), "");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "huancun" / "Norvane100"));
+}
+
+}  // namespace
+}  // namespace clipmill::ui::testing
