@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "browser/cdp/cdp_automation.h"
+#include "catalogue/category_lists.h"
+#include "support/gbk.h"
 #include "window_fixture.h"
 
 namespace clipmill::ui::testing {
@@ -16,21 +18,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An upload page on loopback that remembers the Cookie header of every request for it.
-class CookieEchoSite {
+constexpr const char* kUploadPage = R"HTML(<!doctype html>
+<html><head><meta charset="utf-8"></head><body><p>拖拽视频</p>
+<div class="select-box-v2-controller">请选择分区</div>
+<div class="pre-item-content">推荐</div><div class="pre-item-content">生活</div><div class="pre-item-content">游戏</div>
+<div class="drop-cascader-list-wrp"></div>
+<script>
+const subZones = {'推荐': ['不是分区'], '生活': ['日常', '搞笑'], '游戏': ['单机游戏']};
+const panel = document.querySelector('.drop-cascader-list-wrp');
+for (const entry of document.querySelectorAll('.pre-item-content')) {
+  entry.addEventListener('click', () => {
+    panel.innerHTML = subZones[entry.textContent].map(s => '<p class="item-main">' + s + '</p>').join('');
+  });
+}
+</script></body></html>)HTML";
+
+// An upload page on loopback that remembers the Cookie header of every request for it. Its
+// zone drop-down has a first entry that is no zone, then 生活 and 游戏.
+class UploadPageSite {
 public:
-    CookieEchoSite() {
+    UploadPageSite() {
         server_.Get("/video/upload.html", [this](const httplib::Request& request, httplib::Response& response) {
             {
                 std::lock_guard lock(mutex_);
                 cookieHeaders_.push_back(request.get_header_value("Cookie"));
             }
-            response.set_content("<html><body><p>拖拽视频</p></body></html>", "text/html; charset=utf-8");
+            response.set_content(kUploadPage, "text/html; charset=utf-8");
         });
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
     }
-    ~CookieEchoSite() {
+    ~UploadPageSite() {
         server_.stop();
         thread_.join();
     }
@@ -48,8 +66,8 @@ private:
     std::vector<std::string> cookieHeaders_;
 };
 
-// The window of a program whose site is the echo site, with a real browser.
-class CookieLoginTest : public WindowTest {
+// The window of a program whose site is the local upload page, with a real browser.
+class SiteWindowTest : public WindowTest {
 protected:
     void SetUp() override {
         fs::create_directories(dir.path() / "data");
@@ -68,7 +86,7 @@ protected:
     }
     void select(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
 
-    CookieEchoSite site;
+    UploadPageSite site;
 };
 
 // The test server decodes %2C in header values; the raw value is checked in the page.
@@ -76,7 +94,7 @@ bool hasBothCookies(const std::string& header) {
     return header.find("SESSDATA=abc") != std::string::npos && header.find("bili_jct=0f1e") != std::string::npos;
 }
 
-TEST_F(CookieLoginTest, CookiesFromTheClipboardReachTheUploadPageAndStayInTheProfile) {
+TEST_F(SiteWindowTest, CookiesFromTheClipboardReachTheUploadPageAndStayInTheProfile) {
     for (const char* folder : {"/videos/1", "/videos/2"}) {
         program->window().setText("编辑框_视频素材目录", folder);
         action("添加账号")->trigger();
@@ -121,6 +139,23 @@ TEST_F(CookieLoginTest, CookiesFromTheClipboardReachTheUploadPageAndStayInThePro
     ASSERT_GE(headers.size(), 3u);
     EXPECT_EQ(headers.back(), "");
     EXPECT_TRUE(fs::is_directory(dir.path() / "huancun" / "Norvane100"));
+}
+
+TEST_F(SiteWindowTest, ZoneRefreshReadsTheUploadPageOfTheBrowserIntoTheFileAndClipboardAndLeavesTheLists) {
+    fillCategoryLists(program->window(), CategorySelection{});
+    program->window().setIndex("组合框1", 3);
+    program->window().setText("编辑框_账号标识", "100");
+    QTest::mouseClick(widget("按钮14"), Qt::LeftButton);
+    window->waitForTasks();
+    ASSERT_GT(program->browser().handle(), 0);
+
+    QTest::mouseClick(widget("按钮4"), Qt::LeftButton);
+    window->waitForTasks();
+    const std::string expected = "++生活--日常--搞笑++\r\n++游戏--单机游戏++\r\n";
+    EXPECT_EQ(clipboard.text(), expected);
+    std::ifstream file(dir.path() / "data" / "fenlei.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), utf8ToGbk(expected));
+    EXPECT_EQ(program->window().index("组合框1"), 3);
 }
 
 }  // namespace
