@@ -140,6 +140,13 @@ public:
             makeCover(dir.path() / id / (name + ".jpg"), colours[covers_++ % 4]);
         }
     }
+    // One account with one video, published once, deleted when published.
+    void oneVideo(const std::string& name) {
+        addAccount("A", "阿一", {name});
+        window.setText("编辑框_单账号上传", "1");
+        window.setText("编辑框_固定标签", "日常");
+        window.setChecked("单选框_删除", true);
+    }
     void knobs(const std::string& form) {
         httplib::Client client("127.0.0.1", std::stoi(site.url("").substr(site.url("").rfind(':') + 1)));
         auto result = client.Post("/__control/knobs", form, "application/x-www-form-urlencoded");
@@ -225,31 +232,46 @@ TEST(PublishRun, TwoAccountsPublishAllTheirVideosWithEveryFieldAndTheVideosAreMo
     EXPECT_EQ(run.accounts.cell(1, kColumnDoneToday), "2");
 }
 
+// An upload that stalls, and one the page reports as failed, never say "上传完成": the run
+// gives the video up at its limit, and the video stays.
 TEST(PublishRun, AnUploadThatNeverFinishesIsGivenUpAndTheVideoStays) {
+    for (const char* knob : {"stall-upload=1", "fail-upload=1"}) {
+        SCOPED_TRACE(knob);
+        PublishRun run(20);
+        run.knobs(knob);
+        run.oneVideo("卡住");
+        run.window.setChecked("选择框_自动放弃", true);
+        run.window.setText("放弃秒", "90");
+
+        run.runToEnd();
+
+        EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
+        EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+        EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"卡住.mp4", "卡住.jpg"}));
+        // The video did reach the page: it was the upload that never ended.
+        EXPECT_NE(readAll(run.dir.path() / "record.jsonl").find(R"("kind":"video","name":"卡住.mp4")"),
+                  std::string::npos);
+    }
+}
+
+// Four clicks on a submit button that does nothing leave the upload page showing: that is
+// no publication, so the video must not be deleted.
+TEST(PublishRun, ASubmitThatDoesNothingIsAFailureAndTheVideoStays) {
     PublishRun run(20);
-    run.knobs("stall-upload=1");
-    run.addAccount("A", "阿一", {"卡住"});
-    run.window.setText("编辑框_单账号上传", "1");
-    run.window.setText("编辑框_固定标签", "日常");
-    run.window.setChecked("单选框_删除", true);
-    run.window.setChecked("选择框_自动放弃", true);
-    run.window.setText("放弃秒", "90");
+    run.knobs("submit-noop=1");
+    run.oneVideo("未发");
 
     run.runToEnd();
 
     EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
     EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
-    EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"卡住.mp4", "卡住.jpg"}));
-    // The video did reach the page: it was the upload that never ended.
-    EXPECT_NE(readAll(run.dir.path() / "record.jsonl").find(R"("kind":"video","name":"卡住.mp4")"), std::string::npos);
+    EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"未发.mp4", "未发.jpg"}));
 }
 
 TEST(PublishRun, ABannedAccountIsMarkedAndItsVideoStays) {
     PublishRun run(20);
     run.site.setAccountState("banned");
-    run.addAccount("A", "阿一", {"留下"});
-    run.window.setText("编辑框_单账号上传", "1");
-    run.window.setChecked("单选框_删除", true);
+    run.oneVideo("留下");
 
     run.runToEnd();
 
@@ -264,10 +286,7 @@ TEST(PublishRun, ABannedAccountIsMarkedAndItsVideoStays) {
 TEST(PublishRun, ARefusedCoverGivesWayToTheFirstSystemCover) {
     PublishRun run(20);
     run.knobs("refuse-cover=1");
-    run.addAccount("A", "阿一", {"无封面"});
-    run.window.setText("编辑框_单账号上传", "1");
-    run.window.setText("编辑框_固定标签", "日常");
-    run.window.setChecked("单选框_删除", true);
+    run.oneVideo("无封面");
 
     run.runToEnd();
 
@@ -290,16 +309,14 @@ TEST(PublishRun, ARefusedCoverGivesWayToTheFirstSystemCover) {
 TEST(PublishRun, OneVideoWithTheRealWaits) {
     PublishRun run(1);
     run.knobs("cover-delay-ms=20000");
-    run.addAccount("A", "阿一", {"原片"});
+    run.oneVideo("原片");
     fs::remove(run.dir.path() / "A/原片.jpg");
-    run.window.setText("编辑框_单账号上传", "1");
     run.window.setChecked("单选框_系统推荐标签", true);
     run.window.setText("编辑框_系统标签个数", "3");
     run.window.setChecked("单选框_系统封面", true);
     run.window.setText("编辑框_封面图序列", "3");
     run.window.setChecked("单选框_视频文件名", true);
     run.window.setChecked("选择框_标题附加", false);
-    run.window.setChecked("单选框_删除", true);
 
     run.runToEnd();
 
