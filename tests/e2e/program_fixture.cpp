@@ -1,0 +1,140 @@
+#include "program_fixture.h"
+
+#include <X11/Xlib.h>
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/run_log.h"
+#include "support/gbk.h"
+
+namespace clipmill::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Ends every process whose command line names `path`: the browsers the program started
+// in sessions of their own, which outlive it on purpose.
+void killProcessesMentioning(const std::string& path) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (cmdline.find(path) != std::string::npos) ::kill(std::stoi(pid), SIGKILL);
+    }
+}
+
+std::string jsonEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+void ProgramTest::SetUp() {
+    programDir = dir.path() / "Clip mill \"demo\" folder";
+    fs::create_directories(programDir / "data" / "list");
+    fs::copy_file(CLIPMILL_PROGRAM, programDir / "clipmill");
+    recordFile = dir.path() / "received.jsonl";
+    site = std::make_unique<PracticeSite>(recordFile.string());
+    std::ofstream(programDir / "data" / "endpoints.ini", std::ios::binary)
+        << "[site]\r\nupload=" << site->url("/video/upload.html") << "\r\nlogin=" << site->url("/login") << "\r\n";
+    display = std::make_unique<VirtualDisplay>(1600, 1000);
+}
+
+void ProgramTest::TearDown() {
+    program.reset();
+    killProcessesMentioning(programDir.string());
+    display.reset();
+    site.reset();
+}
+
+fs::path ProgramTest::materialFolder(const std::string& id) const { return programDir / ("素材" + id); }
+
+void ProgramTest::addAccount(const std::string& id, int videos) {
+    const fs::path folder = materialFolder(id);
+    fs::create_directories(folder);
+    for (int n = 1; n <= videos; ++n)
+        std::ofstream(folder / ("视频" + id + "_" + std::to_string(n) + ".mp4"), std::ios::binary)
+            << std::string(100000 + n, 'v');
+    std::ofstream(programDir / "data" / "list" / (id + ".json"), std::ios::binary)
+        << R"({"昵称":"自动获取","素材目录":")" << jsonEscaped(folder.string()) << R"(","缓存id":")" << id
+        << R"(","分类1":0,"分类2":0,"标签":"","简介":""})";
+}
+
+void ProgramTest::writeSettings(const std::vector<std::pair<std::string, std::string>>& textFields) {
+    std::string text = "[编辑框]\r\n";
+    for (const auto& [field, value] : textFields) text += field + "=" + value + "\r\n";
+    std::ofstream(programDir / "data" / "setsoft.ini", std::ios::binary) << utf8ToGbk(text);
+}
+
+void ProgramTest::startProgram() {
+    program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()});
+}
+
+std::string ProgramTest::xdotool(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::string out = runAndRead(argv, 5000);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+std::string ProgramTest::waitForWindow(const std::string& name, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        std::string found = xdotool({"search", "--onlyvisible", "--name", "^" + name});
+        if (!found.empty()) return found.substr(0, found.find('\n'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return {};
+}
+
+void ProgramTest::clickInWindow(const std::string& window, int x, int y) {
+    xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+}
+
+void ProgramTest::pressHotKey() { xdotool({"key", "ctrl+alt+k"}); }
+
+void ProgramTest::closeFromTitleBar(const std::string& window) {
+    Display* x = XOpenDisplay(display->name().c_str());
+    ASSERT_NE(x, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = std::stoul(window);
+    event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(x);
+}
+
+int ProgramTest::waitForExit(int timeoutMs) { return program->wait(timeoutMs); }
+
+std::string ProgramTest::readLog() const {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return gbkToUtf8(readFile(programDir / "data" / fs::u8path(RunLog::fileName(local))));
+}
+
+std::string ProgramTest::settingsText() const { return gbkToUtf8(readFile(programDir / "data" / "setsoft.ini")); }
+
+}  // namespace clipmill::testing

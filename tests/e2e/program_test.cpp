@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "program_fixture.h"
+
+namespace clipmill::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the buttons sit in the main window.
+constexpr int kCloseButtonX = 964, kCloseButtonY = 28;    // 关闭软件
+constexpr int kRestartButtonX = 885, kRestartButtonY = 28;  // 重启软件
+
+const char* const kMainWindow = "Clipmillv8.8";
+
+int countIn(const fs::path& file, const std::string& needle) {
+    std::ifstream in(file);
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(needle) != std::string::npos) ++count;
+    return count;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return true;
+}
+
+using ProgramRun = ProgramTest;
+
+TEST_F(ProgramRun, StartsThroughTheStartupWindowLogsAndEndsWithTheCloseButton) {
+    const auto started = std::chrono::steady_clock::now();
+    startProgram();
+    ASSERT_FALSE(waitForWindow("Clipmill$", 5000).empty()) << "no start-up window";
+    const std::string main = waitForWindow(kMainWindow, 5000);
+    ASSERT_FALSE(main.empty()) << "no main window";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3000));
+    EXPECT_TRUE(xdotool({"search", "--onlyvisible", "--name", "^Clipmill$"}).empty()) << "start-up window still shown";
+
+    const std::string log = readLog();
+    const auto created = log.find("   启动窗口创建完毕\r\n");
+    const auto thread = log.find("   启动窗口线程\r\n");
+    ASSERT_NE(created, std::string::npos) << log;
+    ASSERT_NE(thread, std::string::npos) << log;
+    EXPECT_LT(thread, created) << "the newest line comes first";
+
+    clickInWindow(main, kCloseButtonX, kCloseButtonY);
+    EXPECT_EQ(waitForExit(5000), 0);
+    const std::string settings = settingsText();
+    EXPECT_NE(settings.find("编辑框_单账号上传=3\r\n"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[组合框]"), std::string::npos);
+    EXPECT_EQ(settings.find("[pz]"), std::string::npos) << "关闭软件 does not store the zone selection";
+}
+
+TEST_F(ProgramRun, HotKeyPublishesTheVideosAndASecondPressStops) {
+    addAccount("100", 1);
+    addAccount("101", 1);
+    writeSettings({{"编辑框_单账号上传", "1"}, {"编辑框_视频间隔", "0"}, {"编辑框_视频间隔1", "0"},
+                   {"编辑框_混合标签个数", "2"}, {"编辑框_循环间隔", "2"}});
+    startProgram();
+    const std::string main = waitForWindow(kMainWindow, 5000);
+    ASSERT_FALSE(main.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the list loads a second after
+    pressHotKey();
+    ASSERT_TRUE(waitFor([&] { return countIn(recordFile, "\"event\":\"submit\"") >= 2; }, std::chrono::seconds(240)))
+        << "published " << countIn(recordFile, "\"event\":\"submit\"");
+    EXPECT_TRUE(waitFor([&] { return fs::is_empty(materialFolder("100")) && fs::is_empty(materialFolder("101")); },
+                        std::chrono::seconds(10)))
+        << "published videos are deleted";
+
+    pressHotKey();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const int videosReceived = countIn(recordFile, "\"kind\":\"video\"");
+    std::ofstream(materialFolder("100") / "新视频.mp4", std::ios::binary) << std::string(1000, 'n');
+    std::this_thread::sleep_for(std::chrono::seconds(12));
+    EXPECT_EQ(countIn(recordFile, "\"kind\":\"video\""), videosReceived) << "the run went on after Stop";
+    EXPECT_TRUE(fs::exists(materialFolder("100") / "新视频.mp4"));
+
+    closeFromTitleBar(main);
+    EXPECT_EQ(waitForExit(5000), 0);
+    EXPECT_NE(settingsText().find("[pz]"), std::string::npos) << "closing from the title bar stores the zone";
+}
+
+TEST_F(ProgramRun, RestartStartsTheProgramAgainFromAFolderWithSpacesAndQuotes) {
+    startProgram();
+    const std::string first = waitForWindow(kMainWindow, 5000);
+    ASSERT_FALSE(first.empty());
+    const std::string firstPid = xdotool({"getwindowpid", first});
+    clickInWindow(first, kRestartButtonX, kRestartButtonY);
+    EXPECT_EQ(waitForExit(5000), 0);
+    std::string second, secondPid;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            second = waitForWindow(kMainWindow, 200);
+            secondPid = second.empty() ? "" : xdotool({"getwindowpid", second});
+            return !secondPid.empty() && secondPid != firstPid && fs::exists("/proc/" + secondPid);
+        },
+        std::chrono::seconds(10)))
+        << "no new copy of the program";
+    EXPECT_EQ(fs::read_symlink("/proc/" + secondPid + "/exe"), programDir / "clipmill");
+    clickInWindow(second, kCloseButtonX, kCloseButtonY);
+    EXPECT_TRUE(waitFor([&] { return !fs::exists("/proc/" + secondPid); }, std::chrono::seconds(5)));
+}
+
+}  // namespace
+}  // namespace clipmill::testing
