@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/browser_session.h"
-#include "recording_automation.h"
+#include "call_log_automation.h"
 #include "settings/control_table.h"
 
 namespace clipmill::testing {
@@ -15,7 +15,7 @@ public:
 };
 
 struct Rig {
-    RecordingAutomation automation;
+    CallLogAutomation automation;
     WindowState window{controlTable()};
     AccountTable accounts;
     CountingDialogs dialogs;

@@ -10,7 +10,7 @@ namespace clipmill::testing {
 
 // An automation that drives no browser: it records each call as "name(arguments)" and
 // answers from `results` (by operation name), else 0 or "".
-class RecordingAutomation final : public BrowserAutomation {
+class CallLogAutomation final : public BrowserAutomation {
 public:
     std::vector<std::string> calls;
     std::map<std::string, std::vector<int>> results;  // answered in order, the last one repeats

@@ -1,0 +1,44 @@
+#include "app/global_hotkey.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "browser_test_support.h"
+
+namespace clipmill::testing {
+namespace {
+
+bool waitForCount(const std::atomic<int>& count, int wanted) {
+    for (int i = 0; i < 100 && count.load() < wanted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return count.load() >= wanted;
+}
+
+TEST(GlobalHotKey, FiresWithAndWithoutCapsLockAndASecondClaimIsRefused) {
+    VirtualDisplay display;
+    std::atomic<int> presses{0}, otherPresses{0};
+    GlobalHotKey hotKey([&] { ++presses; }, display.name());
+    ASSERT_TRUE(hotKey.active());
+    GlobalHotKey second([&] { ++otherPresses; }, display.name());
+    EXPECT_FALSE(second.active()) << "the key is already held";
+
+    runAndRead({"xdotool", "key", "ctrl+alt+k"});
+    EXPECT_TRUE(waitForCount(presses, 1));
+    runAndRead({"xdotool", "key", "Caps_Lock"});
+    runAndRead({"xdotool", "key", "ctrl+alt+k"});
+    EXPECT_TRUE(waitForCount(presses, 2)) << "not heard with CapsLock on";
+    runAndRead({"xdotool", "key", "Caps_Lock"});
+    runAndRead({"xdotool", "key", "ctrl+k"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(presses.load(), 2) << "Ctrl+K alone is not the hot key";
+    EXPECT_EQ(otherPresses.load(), 0);
+}
+
+TEST(GlobalHotKey, NoDisplayLeavesItInactive) {
+    GlobalHotKey hotKey([] {}, ":987");
+    EXPECT_FALSE(hotKey.active());
+}
+
+}  // namespace
+}  // namespace clipmill::testing
