@@ -11,8 +11,8 @@ namespace {
 
 using K = ControlKind;
 
-ControlSpec accountList() {
-    ControlSpec list{.name = "超级列表框1", .kind = K::List, .parent = "分组框6", .geometry = {4, 16, 394, 312}};
+ControlDef accountList() {
+    ControlDef list{.name = "超级列表框1", .kind = K::List, .parent = "分组框6", .geometry = {4, 16, 394, 312}};
     for (const auto& column : accountColumns()) {
         list.items.emplace_back(column.header);
         list.widths.push_back(column.width);
@@ -28,7 +28,7 @@ ControlSpec accountList() {
 // about 7 px, a space 3 px, a line 18 px, a check box or radio indicator 18 px. A number field
 // over a caption's run of spaces starts 4 px after the words before the run; its owner is wide
 // enough for those words, the field and the words after it.
-std::vector<ControlSpec> buildTable() {
+std::vector<ControlDef> buildTable() {
     return {
         {.name = kMainWindowName, .kind = K::Window, .geometry = {50, 50, 1026, 570}, .caption = "Clipmill"},
         {.name = "选择夹1", .kind = K::TabControl, .parent = kMainWindowName, .geometry = {8, 11, 592, 477},
@@ -277,32 +277,32 @@ std::vector<ControlSpec> buildTable() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& controlTable() {
-    static const std::vector<ControlSpec> table = buildTable();
+const std::vector<ControlDef>& controlTable() {
+    static const std::vector<ControlDef> table = buildTable();
     return table;
 }
 
-const ControlSpec* findControl(const std::string& name) {
+const ControlDef* findControl(const std::string& name) {
     static const auto index = [] {
-        std::unordered_map<std::string, const ControlSpec*> byName;
-        for (const auto& spec : controlTable()) byName.emplace(spec.name, &spec);
+        std::unordered_map<std::string, const ControlDef*> byName;
+        for (const auto& def : controlTable()) byName.emplace(def.name, &def);
         return byName;
     }();
     auto it = index.find(name);
     return it == index.end() ? nullptr : it->second;
 }
 
-std::vector<const ControlSpec*> controlsOfKind(ControlKind kind) {
-    std::vector<const ControlSpec*> found;
-    for (const auto& spec : controlTable())
-        if (spec.kind == kind) found.push_back(&spec);
+std::vector<const ControlDef*> controlsOfKind(ControlKind kind) {
+    std::vector<const ControlDef*> found;
+    for (const auto& def : controlTable())
+        if (def.kind == kind) found.push_back(&def);
     return found;
 }
 
-std::vector<const ControlSpec*> gapFieldsOf(const std::string& owner) {
-    std::vector<const ControlSpec*> found;
-    for (const auto& spec : controlTable())
-        if (spec.gapOf == owner) found.push_back(&spec);
+std::vector<const ControlDef*> gapFieldsOf(const std::string& owner) {
+    std::vector<const ControlDef*> found;
+    for (const auto& def : controlTable())
+        if (def.gapOf == owner) found.push_back(&def);
     return found;
 }
 

@@ -83,19 +83,19 @@ std::string dropDownValue(const std::vector<DropDownItem>& items, int index) {
 }
 
 void saveTextFields(const WindowState& window, IniFile& ini) {
-    for (const ControlSpec* field : controlsOfKind(ControlKind::TextField)) {
+    for (const ControlDef* field : controlsOfKind(ControlKind::TextField)) {
         ini.setValue(kTextFieldSection, field->name, escapeFieldText(window.text(field->name)));
     }
 }
 
 void saveRadioButtons(const WindowState& window, IniFile& ini) {
-    for (const ControlSpec* radio : controlsOfKind(ControlKind::RadioButton)) {
+    for (const ControlDef* radio : controlsOfKind(ControlKind::RadioButton)) {
         ini.setValue(kRadioButtonSection, radio->name, window.checked(radio->name) ? kSelected : kCleared);
     }
 }
 
 void saveDropDowns(const WindowState& window, IniFile& ini) {
-    for (const ControlSpec* dropDown : controlsOfKind(ControlKind::DropDown)) {
+    for (const ControlDef* dropDown : controlsOfKind(ControlKind::DropDown)) {
         ini.setValue(kDropDownSection, dropDown->name,
                      dropDownValue(window.items(dropDown->name), window.index(dropDown->name)));
     }
@@ -107,14 +107,14 @@ void saveCategorySelection(const WindowState& window, IniFile& ini) {
 }
 
 void restoreTextFields(WindowState& window, const IniFile& ini) {
-    for (const ControlSpec* field : controlsOfKind(ControlKind::TextField)) {
+    for (const ControlDef* field : controlsOfKind(ControlKind::TextField)) {
         const std::string stored = ini.value(kTextFieldSection, field->name, "");
         if (!stored.empty()) window.setText(field->name, unescapeFieldText(stored));
     }
 }
 
 void restoreRadioButtons(WindowState& window, const IniFile& ini) {
-    for (const ControlSpec* radio : controlsOfKind(ControlKind::RadioButton)) {
+    for (const ControlDef* radio : controlsOfKind(ControlKind::RadioButton)) {
         const std::string stored = ini.value(kRadioButtonSection, radio->name, "");
         if (!stored.empty()) window.setChecked(radio->name, stored != kCleared);
     }

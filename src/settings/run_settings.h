@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/control_spec.h"
+#include "settings/control_def.h"
 #include "settings/window_state.h"
 
 namespace clipmill {

@@ -24,17 +24,17 @@ int parseWholeNumber(const std::string& text) {
     return static_cast<int>(value);
 }
 
-WindowState::WindowState(const std::vector<ControlSpec>& controls) {
-    for (const auto& spec : controls) {
+WindowState::WindowState(const std::vector<ControlDef>& controls) {
+    for (const auto& def : controls) {
         Value v;
-        v.kind = spec.kind;
-        v.radioGroup = spec.radioGroup;
-        v.text = spec.defaultText;
-        v.checked = spec.defaultChecked;
-        v.caption = spec.caption;
-        v.enabled = spec.enabled;
-        if (spec.kind == ControlKind::StatusBar) v.parts.resize(spec.widths.size() + 1);
-        values_[spec.name] = std::move(v);
+        v.kind = def.kind;
+        v.radioGroup = def.radioGroup;
+        v.text = def.defaultText;
+        v.checked = def.defaultChecked;
+        v.caption = def.caption;
+        v.enabled = def.enabled;
+        if (def.kind == ControlKind::StatusBar) v.parts.resize(def.widths.size() + 1);
+        values_[def.name] = std::move(v);
     }
 }
 

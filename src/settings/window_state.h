@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/control_spec.h"
+#include "settings/control_def.h"
 #include "support/listener_list.h"
 
 namespace clipmill {
@@ -26,7 +26,7 @@ class WindowState {
 public:
     using Listener = std::function<void(const std::string& control, ControlField field)>;
 
-    explicit WindowState(const std::vector<ControlSpec>& controls);
+    explicit WindowState(const std::vector<ControlDef>& controls);
 
     bool has(const std::string& control) const;
 

@@ -89,149 +89,149 @@ void setTableGeometry(QWidget* widget, const QRect& rect) {
 
 }  // namespace
 
-BuiltControls WindowBuilder::build(const std::vector<ControlSpec>& table) {
+BuiltControls WindowBuilder::build(const std::vector<ControlDef>& table) {
     built_ = BuiltControls{};
-    for (const auto& spec : table) addControl(spec);
+    for (const auto& def : table) addControl(def);
     return built_;
 }
 
-void WindowBuilder::addControl(const ControlSpec& spec) {
-    switch (spec.kind) {
-        case ControlKind::Window: return addWindow(spec);
-        case ControlKind::TabControl: return addTabControl(spec);
-        case ControlKind::TabPage: return addTabPage(spec);
-        case ControlKind::GroupBox: return addGroupBox(spec);
-        case ControlKind::TextField: return addTextField(spec);
-        case ControlKind::CheckBox: return addCheckBox(spec);
-        case ControlKind::RadioButton: return addRadioButton(spec);
-        case ControlKind::DropDown: return addDropDown(spec);
-        case ControlKind::Button: return addButton(spec);
-        case ControlKind::Label: return addLabel(spec);
-        case ControlKind::List: return addList(spec);
-        case ControlKind::StatusBar: return addStatusBar(spec);
-        case ControlKind::Timer: return addTimer(spec);
+void WindowBuilder::addControl(const ControlDef& def) {
+    switch (def.kind) {
+        case ControlKind::Window: return addWindow(def);
+        case ControlKind::TabControl: return addTabControl(def);
+        case ControlKind::TabPage: return addTabPage(def);
+        case ControlKind::GroupBox: return addGroupBox(def);
+        case ControlKind::TextField: return addTextField(def);
+        case ControlKind::CheckBox: return addCheckBox(def);
+        case ControlKind::RadioButton: return addRadioButton(def);
+        case ControlKind::DropDown: return addDropDown(def);
+        case ControlKind::Button: return addButton(def);
+        case ControlKind::Label: return addLabel(def);
+        case ControlKind::List: return addList(def);
+        case ControlKind::StatusBar: return addStatusBar(def);
+        case ControlKind::Timer: return addTimer(def);
     }
 }
 
-QWidget* WindowBuilder::parentOf(const ControlSpec& spec) const {
-    if (spec.parent == kMainWindowName) return window_.centralWidget();
-    return built_.widget(spec.parent);
+QWidget* WindowBuilder::parentOf(const ControlDef& def) const {
+    if (def.parent == kMainWindowName) return window_.centralWidget();
+    return built_.widget(def.parent);
 }
 
-void WindowBuilder::adopt(QWidget* widget, const ControlSpec& spec) {
-    widget->setObjectName(toQt(spec.name));
-    widget->setParent(parentOf(spec));
-    setTableGeometry(widget, toRect(spec.geometry));
-    widget->setEnabled(spec.enabled);
-    built_.widgets[spec.name] = widget;
+void WindowBuilder::adopt(QWidget* widget, const ControlDef& def) {
+    widget->setObjectName(toQt(def.name));
+    widget->setParent(parentOf(def));
+    setTableGeometry(widget, toRect(def.geometry));
+    widget->setEnabled(def.enabled);
+    built_.widgets[def.name] = widget;
 }
 
-void WindowBuilder::addWindow(const ControlSpec& spec) {
-    window_.setObjectName(toQt(spec.name));
+void WindowBuilder::addWindow(const ControlDef& def) {
+    window_.setObjectName(toQt(def.name));
     auto* client = new QWidget(&window_);
     client->setObjectName(QStringLiteral("客户区"));
     window_.setCentralWidget(client);
-    window_.move(spec.geometry.x, spec.geometry.y);
-    window_.setFixedSize(spec.geometry.width, spec.geometry.height);
-    built_.widgets[spec.name] = &window_;
+    window_.move(def.geometry.x, def.geometry.y);
+    window_.setFixedSize(def.geometry.width, def.geometry.height);
+    built_.widgets[def.name] = &window_;
 }
 
-void WindowBuilder::addTabControl(const ControlSpec& spec) {
+void WindowBuilder::addTabControl(const ControlDef& def) {
     auto* tabs = new QTabWidget;
     tabs->setUsesScrollButtons(false);
-    adopt(tabs, spec);
+    adopt(tabs, def);
 }
 
-void WindowBuilder::addTabPage(const ControlSpec& spec) {
-    auto* tabs = qobject_cast<QTabWidget*>(built_.widget(spec.parent));
+void WindowBuilder::addTabPage(const ControlDef& def) {
+    auto* tabs = qobject_cast<QTabWidget*>(built_.widget(def.parent));
     auto* page = new QWidget;
-    page->setObjectName(toQt(spec.name));
+    page->setObjectName(toQt(def.name));
     page->setProperty("clipmillPage", true);
     page->installEventFilter(new PageChildPlacer(page));
-    tabs->addTab(page, toQt(spec.caption));
-    built_.widgets[spec.name] = page;
+    tabs->addTab(page, toQt(def.caption));
+    built_.widgets[def.name] = page;
 }
 
-void WindowBuilder::addGroupBox(const ControlSpec& spec) { adopt(new QGroupBox, spec); }
+void WindowBuilder::addGroupBox(const ControlDef& def) { adopt(new QGroupBox, def); }
 
-void WindowBuilder::addTextField(const ControlSpec& spec) {
+void WindowBuilder::addTextField(const ControlDef& def) {
     QWidget* field = nullptr;
-    if (spec.spinMin < spec.spinMax) {
-        auto* spin = new SpinField(spec.spinMin, spec.spinMax);
-        if (spec.centred) spin->setAlignment(Qt::AlignCenter);
+    if (def.spinMin < def.spinMax) {
+        auto* spin = new SpinField(def.spinMin, def.spinMax);
+        if (def.centred) spin->setAlignment(Qt::AlignCenter);
         field = spin;
-    } else if (spec.multiLine) {
+    } else if (def.multiLine) {
         auto* editor = new QPlainTextEdit;
         editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        editor->setVerticalScrollBarPolicy(spec.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        editor->setVerticalScrollBarPolicy(def.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
         editor->setTabChangesFocus(true);
         field = editor;
     } else {
         auto* line = new QLineEdit;
-        if (spec.centred) line->setAlignment(Qt::AlignCenter);
+        if (def.centred) line->setAlignment(Qt::AlignCenter);
         field = line;
     }
-    if (spec.redText) {
+    if (def.redText) {
         QPalette palette = field->palette();
         palette.setColor(QPalette::Text, Qt::red);
         field->setPalette(palette);
     }
-    adopt(field, spec);
+    adopt(field, def);
 }
 
-void WindowBuilder::addCheckBox(const ControlSpec& spec) {
-    adopt(spec.multiLine ? new WrappingCheckBox(QString()) : new QCheckBox, spec);
-    addCaptionTails(spec);
+void WindowBuilder::addCheckBox(const ControlDef& def) {
+    adopt(def.multiLine ? new WrappingCheckBox(QString()) : new QCheckBox, def);
+    addCaptionTails(def);
 }
 
-void WindowBuilder::addRadioButton(const ControlSpec& spec) {
+void WindowBuilder::addRadioButton(const ControlDef& def) {
     auto* radio = new QRadioButton;
-    adopt(radio, spec);
-    if (!spec.radioGroup.empty()) {
-        QButtonGroup*& group = built_.radioGroups[spec.radioGroup];
+    adopt(radio, def);
+    if (!def.radioGroup.empty()) {
+        QButtonGroup*& group = built_.radioGroups[def.radioGroup];
         if (!group) {
             group = new QButtonGroup(&window_);
-            group->setObjectName(toQt(spec.radioGroup));
+            group->setObjectName(toQt(def.radioGroup));
             group->setExclusive(true);
         }
         group->addButton(radio);
     }
-    addCaptionTails(spec);
+    addCaptionTails(def);
 }
 
-void WindowBuilder::addDropDown(const ControlSpec& spec) { adopt(new QComboBox, spec); }
+void WindowBuilder::addDropDown(const ControlDef& def) { adopt(new QComboBox, def); }
 
-void WindowBuilder::addButton(const ControlSpec& spec) {
+void WindowBuilder::addButton(const ControlDef& def) {
     auto* button = new QPushButton;
     button->setAutoDefault(false);
-    adopt(button, spec);
+    adopt(button, def);
 }
 
-void WindowBuilder::addLabel(const ControlSpec& spec) {
+void WindowBuilder::addLabel(const ControlDef& def) {
     auto* label = new QLabel;
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(spec.multiLine);
-    label->setAlignment(spec.multiLine ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignLeft | Qt::AlignVCenter);
-    adopt(label, spec);
-    addCaptionTails(spec);
+    label->setWordWrap(def.multiLine);
+    label->setAlignment(def.multiLine ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignLeft | Qt::AlignVCenter);
+    adopt(label, def);
+    addCaptionTails(def);
 }
 
-void WindowBuilder::addList(const ControlSpec& spec) {
+void WindowBuilder::addList(const ControlDef& def) {
     auto* list = new QTreeWidget;
-    list->setColumnCount(static_cast<int>(spec.items.size()));
+    list->setColumnCount(static_cast<int>(def.items.size()));
     QStringList headers;
-    for (const auto& header : spec.items) headers << toQt(header);
+    for (const auto& header : def.items) headers << toQt(header);
     list->setHeaderLabels(headers);
     list->header()->setStretchLastSection(false);
-    for (size_t i = 0; i < spec.widths.size(); ++i) list->setColumnWidth(static_cast<int>(i), spec.widths[i]);
+    for (size_t i = 0; i < def.widths.size(); ++i) list->setColumnWidth(static_cast<int>(i), def.widths[i]);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setAllColumnsShowFocus(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
-    adopt(list, spec);
+    adopt(list, def);
     built_.accountList = list;
 
     auto* menu = new QMenu(toQt(kAccountMenuTitle), list);
@@ -240,34 +240,34 @@ void WindowBuilder::addList(const ControlSpec& spec) {
     built_.accountMenu = menu;
 }
 
-void WindowBuilder::addStatusBar(const ControlSpec& spec) {
+void WindowBuilder::addStatusBar(const ControlDef& def) {
     auto* bar = new QStatusBar;
-    bar->setObjectName(toQt(spec.name));
+    bar->setObjectName(toQt(def.name));
     bar->setSizeGripEnabled(false);
     window_.setStatusBar(bar);
-    for (size_t i = 0; i <= spec.widths.size(); ++i) {
+    for (size_t i = 0; i <= def.widths.size(); ++i) {
         auto* part = new QLabel;
-        part->setObjectName(toQt(spec.name) + QStringLiteral("#%1").arg(i));
+        part->setObjectName(toQt(def.name) + QStringLiteral("#%1").arg(i));
         part->setTextFormat(Qt::PlainText);
         part->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        const bool last = i == spec.widths.size();
-        if (!last) part->setFixedWidth(spec.widths[i]);
+        const bool last = i == def.widths.size();
+        if (!last) part->setFixedWidth(def.widths[i]);
         bar->addWidget(part, last ? 1 : 0);
         built_.statusParts.push_back(part);
     }
-    built_.widgets[spec.name] = bar;
+    built_.widgets[def.name] = bar;
 }
 
-void WindowBuilder::addTimer(const ControlSpec& spec) {
+void WindowBuilder::addTimer(const ControlDef& def) {
     auto* timer = new QTimer(&window_);
-    timer->setObjectName(toQt(spec.name));
-    timer->setInterval(spec.intervalMs);
+    timer->setObjectName(toQt(def.name));
+    timer->setInterval(def.intervalMs);
     timer->setSingleShot(true);
     built_.startupTimer = timer;
 }
 
-void WindowBuilder::addCaptionTails(const ControlSpec& owner) {
-    std::vector<const ControlSpec*> fields = gapFieldsOf(owner.name);
+void WindowBuilder::addCaptionTails(const ControlDef& owner) {
+    std::vector<const ControlDef*> fields = gapFieldsOf(owner.name);
     if (fields.empty()) return;
     QWidget* ownerWidget = built_.widget(owner.name);
     QRect ownerRect = toRect(owner.geometry);
@@ -290,20 +290,20 @@ void WindowBuilder::addCaptionTails(const ControlSpec& owner) {
     }
 }
 
-void showCaption(BuiltControls& controls, const ControlSpec& spec, const std::string& caption) {
-    QWidget* widget = controls.widget(spec.name);
+void showCaption(BuiltControls& controls, const ControlDef& def, const std::string& caption) {
+    QWidget* widget = controls.widget(def.name);
     if (!widget) return;
-    if (spec.kind == ControlKind::Window) {
+    if (def.kind == ControlKind::Window) {
         if (widget->windowTitle() != toQt(caption)) widget->setWindowTitle(toQt(caption));
         return;
     }
-    if (spec.kind == ControlKind::TabPage) {
+    if (def.kind == ControlKind::TabPage) {
         auto* stack = widget->parentWidget();
         auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
         if (tabs) tabs->setTabText(tabs->indexOf(widget), toQt(caption));
         return;
     }
-    auto tails = controls.captionTails.find(spec.name);
+    auto tails = controls.captionTails.find(def.name);
     if (tails == controls.captionTails.end()) {
         setShownCaption(widget, toQt(caption));
         return;

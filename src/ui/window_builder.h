@@ -3,7 +3,7 @@
 #include <QMainWindow>
 #include <vector>
 
-#include "settings/control_spec.h"
+#include "settings/control_def.h"
 #include "ui/built_controls.h"
 
 namespace clipmill::ui {
@@ -15,28 +15,28 @@ class WindowBuilder {
 public:
     explicit WindowBuilder(QMainWindow& window) : window_(window) {}
 
-    BuiltControls build(const std::vector<ControlSpec>& table);
+    BuiltControls build(const std::vector<ControlDef>& table);
 
 private:
-    void addControl(const ControlSpec& spec);
-    void addWindow(const ControlSpec& spec);
-    void addTabControl(const ControlSpec& spec);
-    void addTabPage(const ControlSpec& spec);
-    void addGroupBox(const ControlSpec& spec);
-    void addTextField(const ControlSpec& spec);
-    void addCheckBox(const ControlSpec& spec);
-    void addRadioButton(const ControlSpec& spec);
-    void addDropDown(const ControlSpec& spec);
-    void addButton(const ControlSpec& spec);
-    void addLabel(const ControlSpec& spec);
-    void addList(const ControlSpec& spec);
-    void addStatusBar(const ControlSpec& spec);
-    void addTimer(const ControlSpec& spec);
+    void addControl(const ControlDef& def);
+    void addWindow(const ControlDef& def);
+    void addTabControl(const ControlDef& def);
+    void addTabPage(const ControlDef& def);
+    void addGroupBox(const ControlDef& def);
+    void addTextField(const ControlDef& def);
+    void addCheckBox(const ControlDef& def);
+    void addRadioButton(const ControlDef& def);
+    void addDropDown(const ControlDef& def);
+    void addButton(const ControlDef& def);
+    void addLabel(const ControlDef& def);
+    void addList(const ControlDef& def);
+    void addStatusBar(const ControlDef& def);
+    void addTimer(const ControlDef& def);
 
-    QWidget* parentOf(const ControlSpec& spec) const;
+    QWidget* parentOf(const ControlDef& def) const;
     // Names, parents, places and enables a new control's widget.
-    void adopt(QWidget* widget, const ControlSpec& spec);
-    void addCaptionTails(const ControlSpec& owner);
+    void adopt(QWidget* widget, const ControlDef& def);
+    void addCaptionTails(const ControlDef& owner);
 
     QMainWindow& window_;
     BuiltControls built_;
@@ -45,6 +45,6 @@ private:
 // Shows a control's caption on its widget. A caption whose runs of spaces hold number
 // fields is shown in pieces: the owner shows the words before the first field and a label
 // after each field shows the words that follow it.
-void showCaption(BuiltControls& controls, const ControlSpec& spec, const std::string& caption);
+void showCaption(BuiltControls& controls, const ControlDef& def, const std::string& caption);
 
 }  // namespace clipmill::ui

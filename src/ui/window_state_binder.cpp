@@ -102,30 +102,30 @@ void WindowStateBinder::deliver() {
 
 void WindowStateBinder::showAll() {
     MirrorScope scope(*this);
-    for (const auto& spec : controlTable()) {
-        if (!state_.has(spec.name)) continue;
+    for (const auto& def : controlTable()) {
+        if (!state_.has(def.name)) continue;
         for (ControlField field : {ControlField::Items, ControlField::Index, ControlField::Text, ControlField::Checked,
                                    ControlField::Caption, ControlField::Enabled, ControlField::Visible})
-            show(spec.name, field);
+            show(def.name, field);
     }
     list_.copyCells();
 }
 
 void WindowStateBinder::show(const std::string& control, ControlField field) {
-    const ControlSpec* spec = findControl(control);
+    const ControlDef* def = findControl(control);
     QWidget* widget = controls_.widget(control);
-    if (!spec || !widget) return;
+    if (!def || !widget) return;
     switch (field) {
         case ControlField::Text:
-            if (spec->kind == ControlKind::StatusBar) showStatusParts(control);
+            if (def->kind == ControlKind::StatusBar) showStatusParts(control);
             else setFieldText(widget, toQt(state_.text(control)));
             break;
         case ControlField::Checked: showChecked(control, widget); break;
         case ControlField::Index: showIndex(control, widget); break;
         case ControlField::Items: showItems(control, widget); break;
         case ControlField::Caption:
-            if (spec->kind != ControlKind::TextField && spec->kind != ControlKind::List)
-                showCaption(controls_, *spec, state_.caption(control));
+            if (def->kind != ControlKind::TextField && def->kind != ControlKind::List)
+                showCaption(controls_, *def, state_.caption(control));
             break;
         case ControlField::Enabled:
         case ControlField::Visible: showEnabledOrVisible(control, widget, field); break;
@@ -167,8 +167,8 @@ void WindowStateBinder::showStatusParts(const std::string& control) {
 }
 
 void WindowStateBinder::showEnabledOrVisible(const std::string& control, QWidget* widget, ControlField field) {
-    const ControlSpec* spec = findControl(control);
-    if (spec->kind == ControlKind::Window || spec->kind == ControlKind::TabPage) return;
+    const ControlDef* def = findControl(control);
+    if (def->kind == ControlKind::Window || def->kind == ControlKind::TabPage) return;
     std::vector<QWidget*> shown{widget};
     auto tails = controls_.captionTails.find(control);
     if (tails != controls_.captionTails.end()) shown.insert(shown.end(), tails->second.begin(), tails->second.end());

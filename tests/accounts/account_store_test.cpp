@@ -18,7 +18,7 @@ using testing::RecordingDialogs;
 using testing::ScopedEnv;
 using testing::TempDir;
 
-std::vector<ControlSpec> editFields() {
+std::vector<ControlDef> editFields() {
     return {
         {.name = AccountStore::kFolderField, .kind = ControlKind::TextField},
         {.name = AccountStore::kIdField, .kind = ControlKind::TextField, .defaultText = "100"},

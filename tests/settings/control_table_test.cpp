@@ -50,11 +50,11 @@ int wrappedLines(const std::string& caption, int width) {
     }
 }
 
-bool isToggle(const ControlSpec& c) {
+bool isToggle(const ControlDef& c) {
     return c.kind == ControlKind::CheckBox || c.kind == ControlKind::RadioButton;
 }
-int indentOf(const ControlSpec& c) { return isToggle(c) ? kIndicator : 0; }
-int trailOf(const ControlSpec& c) { return isToggle(c) ? kTrail : 0; }
+int indentOf(const ControlDef& c) { return isToggle(c) ? kIndicator : 0; }
+int trailOf(const ControlDef& c) { return isToggle(c) ? kTrail : 0; }
 
 bool overlap(const Geometry& a, const Geometry& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
@@ -68,7 +68,7 @@ TEST(ControlTable, NamesAreUniqueAndEveryParentComesEarlier) {
     EXPECT_EQ(table.front().geometry, (Geometry{50, 50, 1026, 570}));
     EXPECT_EQ(table.front().caption, "Clipmill");
 
-    std::map<std::string, const ControlSpec*> seen;
+    std::map<std::string, const ControlDef*> seen;
     for (const auto& c : table) {
         EXPECT_TRUE(seen.emplace(c.name, &c).second) << "duplicate " << c.name;
         if (&c == &table.front()) continue;
@@ -133,7 +133,7 @@ TEST(ControlTable, ChildrenLieInsideTheirParentClearOfCaptionsAndOfEachOther) {
     const auto& table = controlTable();
     for (const auto& c : table) {
         if (&c == &table.front()) continue;
-        const ControlSpec& parent = *findControl(c.parent);
+        const ControlDef& parent = *findControl(c.parent);
         const Geometry& g = c.geometry;
         EXPECT_TRUE(g.x >= 0 && g.y >= 0 && g.x + g.width <= parent.geometry.width &&
                     g.y + g.height <= parent.geometry.height)
@@ -186,7 +186,7 @@ TEST(ControlTable, NumberFieldsSitInTheGapsOfTheirCaptions) {
         if (!c.gapOf.empty()) owners.insert(c.gapOf);
     EXPECT_EQ(owners.size(), 9u);
     for (const auto& name : owners) {
-        const ControlSpec* owner = findControl(name);
+        const ControlDef* owner = findControl(name);
         ASSERT_NE(owner, nullptr) << name;
         auto fields = gapFieldsOf(name);
         auto pieces = captionPieces(owner->caption);
@@ -220,7 +220,7 @@ TEST(ControlTable, NumberFieldsAreTheGapFieldsAndStartInRange) {
 }
 
 TEST(ControlTable, ListStatusBarAndTimer) {
-    const ControlSpec* list = findControl("超级列表框1");
+    const ControlDef* list = findControl("超级列表框1");
     ASSERT_EQ(list->items.size(), static_cast<size_t>(kAccountColumnCount));
     ASSERT_EQ(list->widths.size(), static_cast<size_t>(kAccountColumnCount));
     for (int i = 0; i < kAccountColumnCount; ++i) {
@@ -229,7 +229,7 @@ TEST(ControlTable, ListStatusBarAndTimer) {
     }
     EXPECT_EQ(list->geometry, (Geometry{4, 16, 394, 312}));
 
-    const ControlSpec* status = findControl("状态条1");
+    const ControlDef* status = findControl("状态条1");
     EXPECT_EQ(status->widths, (std::vector<int>{260, 350, 200}));
     WindowState state(controlTable());
     state.setStatusPart("状态条1", 3, "8.8");

@@ -111,7 +111,7 @@ TEST(Persistence, ChangedTextsAndRadioButtonsSurviveARestart) {
     EXPECT_TRUE(after.checked("单选框_移动"));
     EXPECT_FALSE(after.checked("单选框_删除"));
     EXPECT_TRUE(after.checked("选择框_自动循环")) << "check boxes are not stored";
-    for (const ControlSpec* field : controlsOfKind(ControlKind::TextField)) {
+    for (const ControlDef* field : controlsOfKind(ControlKind::TextField)) {
         if (field->name == "编辑框_固定标签" || field->name == "编辑框_转载说明") continue;
         EXPECT_EQ(after.text(field->name), before.window.text(field->name)) << field->name;
     }

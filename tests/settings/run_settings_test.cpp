@@ -77,7 +77,7 @@ TEST(RunSettings, WritesGoToTheStateAndRadioGroupsStayExclusive) {
 }
 
 TEST(RunSettings, RefusesAStateWithoutItsControls) {
-    WindowState partial(std::vector<ControlSpec>{{.name = "编辑框_单账号上传", .kind = ControlKind::TextField}});
+    WindowState partial(std::vector<ControlDef>{{.name = "编辑框_单账号上传", .kind = ControlKind::TextField}});
     EXPECT_THROW(RunSettings{partial}, std::invalid_argument);
 }
 

@@ -7,22 +7,22 @@
 namespace clipmill {
 namespace {
 
-std::vector<ControlSpec> smallWindow() {
-    std::vector<ControlSpec> specs;
+std::vector<ControlDef> smallWindow() {
+    std::vector<ControlDef> defs;
     auto add = [&](std::string name, ControlKind kind, std::string group = "", bool checked = false, std::string text = "") {
-        ControlSpec s;
+        ControlDef s;
         s.name = std::move(name);
         s.kind = kind;
         s.radioGroup = std::move(group);
         s.defaultChecked = checked;
         s.defaultText = std::move(text);
-        specs.push_back(s);
+        defs.push_back(s);
     };
     add("甲", ControlKind::RadioButton, "g", true);
     add("乙", ControlKind::RadioButton, "g");
     add("丙", ControlKind::RadioButton, "other", true);
     add("数", ControlKind::TextField, "", false, "3");
-    return specs;
+    return defs;
 }
 
 TEST(ParseWholeNumber, ReadsLeadingDigitsAndCountsAnythingElseAsZero) {

@@ -23,72 +23,72 @@ using ControlsTest = WindowTest;
 std::string shownCaptionOf(const QWidget* widget) { return fromQt(shownCaption(widget)); }
 
 // A caption with number fields in its gaps is shown in pieces around the fields.
-void expectCaption(const MainWindow& window, const ControlSpec& spec) {
-    const QWidget* widget = window.findChild<QWidget*>(toQt(spec.name));
-    auto fields = gapFieldsOf(spec.name);
+void expectCaption(const MainWindow& window, const ControlDef& def) {
+    const QWidget* widget = window.findChild<QWidget*>(toQt(def.name));
+    auto fields = gapFieldsOf(def.name);
     if (fields.empty()) {
-        EXPECT_EQ(shownCaptionOf(widget), spec.caption) << spec.name;
+        EXPECT_EQ(shownCaptionOf(widget), def.caption) << def.name;
         return;
     }
-    auto pieces = captionPieces(spec.caption);
-    ASSERT_EQ(pieces.size(), fields.size() + 1) << spec.name;
-    EXPECT_EQ(shownCaptionOf(widget), pieces[0]) << spec.name;
+    auto pieces = captionPieces(def.caption);
+    ASSERT_EQ(pieces.size(), fields.size() + 1) << def.name;
+    EXPECT_EQ(shownCaptionOf(widget), pieces[0]) << def.name;
     for (size_t i = 1; i < pieces.size(); ++i) {
-        auto* tail = window.findChild<QLabel*>(toQt(spec.name) + QStringLiteral("#%1").arg(i));
-        ASSERT_NE(tail, nullptr) << spec.name << " piece " << i;
-        EXPECT_EQ(fromQt(tail->text()), pieces[i]) << spec.name;
+        auto* tail = window.findChild<QLabel*>(toQt(def.name) + QStringLiteral("#%1").arg(i));
+        ASSERT_NE(tail, nullptr) << def.name << " piece " << i;
+        EXPECT_EQ(fromQt(tail->text()), pieces[i]) << def.name;
         // The words after a field start right of it, the words before end left of it.
         const QRect field = window.findChild<QWidget*>(toQt(fields[i - 1]->name))->geometry();
-        EXPECT_GT(tail->geometry().left(), field.right()) << spec.name;
-        if (i == 1) EXPECT_LT(widget->geometry().right(), field.left()) << spec.name;
+        EXPECT_GT(tail->geometry().left(), field.right()) << def.name;
+        if (i == 1) EXPECT_LT(widget->geometry().right(), field.left()) << def.name;
     }
 }
 
-void expectTextField(const QWidget* widget, const ControlSpec& spec) {
-    EXPECT_EQ(fromQt(fieldText(widget)), spec.defaultText) << spec.name;
-    if (spec.spinMin < spec.spinMax) EXPECT_NE(qobject_cast<const SpinField*>(widget), nullptr) << spec.name;
-    else if (spec.multiLine) EXPECT_NE(qobject_cast<const QPlainTextEdit*>(widget), nullptr) << spec.name;
-    else EXPECT_NE(qobject_cast<const QLineEdit*>(widget), nullptr) << spec.name;
+void expectTextField(const QWidget* widget, const ControlDef& def) {
+    EXPECT_EQ(fromQt(fieldText(widget)), def.defaultText) << def.name;
+    if (def.spinMin < def.spinMax) EXPECT_NE(qobject_cast<const SpinField*>(widget), nullptr) << def.name;
+    else if (def.multiLine) EXPECT_NE(qobject_cast<const QPlainTextEdit*>(widget), nullptr) << def.name;
+    else EXPECT_NE(qobject_cast<const QLineEdit*>(widget), nullptr) << def.name;
     if (auto* editor = qobject_cast<const QPlainTextEdit*>(widget))
-        EXPECT_EQ(editor->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, spec.verticalScrollBar) << spec.name;
+        EXPECT_EQ(editor->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn, def.verticalScrollBar) << def.name;
     if (auto* line = qobject_cast<const QLineEdit*>(widget))
-        EXPECT_EQ(line->alignment().testFlag(Qt::AlignHCenter), spec.centred) << spec.name;
-    EXPECT_EQ(widget->palette().color(QPalette::Text) == QColor(Qt::red), spec.redText) << spec.name;
+        EXPECT_EQ(line->alignment().testFlag(Qt::AlignHCenter), def.centred) << def.name;
+    EXPECT_EQ(widget->palette().color(QPalette::Text) == QColor(Qt::red), def.redText) << def.name;
 }
 
 TEST_F(ControlsTest, EveryControlOfTheTableIsBuiltWithItsNameCaptionDefaultAndState) {
-    for (ControlSpec spec : controlTable()) {
-        SCOPED_TRACE(spec.name);
+    for (ControlDef def : controlTable()) {
+        SCOPED_TRACE(def.name);
         // Two controls are filled in as the window is created: the cover folder and the
         // label that shows the program folder.
-        if (spec.name == "编辑框_随机封面目录") spec.defaultText = dir.str() + "/img";
-        if (spec.name == "标签15") spec.caption = dir.str() + "/";
-        if (spec.kind == ControlKind::Timer) {
-            auto* timer = window->findChild<QTimer*>(toQt(spec.name));
+        if (def.name == "编辑框_随机封面目录") def.defaultText = dir.str() + "/img";
+        if (def.name == "标签15") def.caption = dir.str() + "/";
+        if (def.kind == ControlKind::Timer) {
+            auto* timer = window->findChild<QTimer*>(toQt(def.name));
             ASSERT_NE(timer, nullptr);
-            EXPECT_EQ(timer->interval(), spec.intervalMs);
+            EXPECT_EQ(timer->interval(), def.intervalMs);
             continue;
         }
-        QWidget* w = spec.kind == ControlKind::Window ? window.get() : widget(spec.name);
-        ASSERT_NE(w, nullptr) << "no widget named " << spec.name;
-        EXPECT_EQ(fromQt(w->objectName()), spec.name);
-        EXPECT_EQ(w->isEnabled(), spec.enabled);
-        switch (spec.kind) {
-            case ControlKind::TextField: expectTextField(w, spec); break;
+        QWidget* w = def.kind == ControlKind::Window ? window.get() : widget(def.name);
+        ASSERT_NE(w, nullptr) << "no widget named " << def.name;
+        EXPECT_EQ(fromQt(w->objectName()), def.name);
+        EXPECT_EQ(w->isEnabled(), def.enabled);
+        switch (def.kind) {
+            case ControlKind::TextField: expectTextField(w, def); break;
             case ControlKind::CheckBox:
             case ControlKind::RadioButton:
-                EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->isChecked(), spec.defaultChecked);
-                expectCaption(*window, spec);
+                EXPECT_EQ(qobject_cast<QAbstractButton*>(w)->isChecked(), def.defaultChecked);
+                expectCaption(*window, def);
                 break;
             case ControlKind::Button:
             case ControlKind::Label:
-            case ControlKind::GroupBox: expectCaption(*window, spec); break;
+            case ControlKind::GroupBox: expectCaption(*window, def); break;
             case ControlKind::TabControl: {
                 auto* tabs = qobject_cast<QTabWidget*>(w);
-                ASSERT_EQ(tabs->count(), static_cast<int>(spec.items.size()));
+                ASSERT_EQ(tabs->count(), static_cast<int>(def.items.size()));
                 for (int i = 0; i < tabs->count(); ++i) {
-                    EXPECT_EQ(fromQt(tabs->tabText(i)), spec.items[i]);
-                    EXPECT_EQ(fromQt(tabs->widget(i)->objectName()), spec.items[i]);
+                    EXPECT_EQ(fromQt(tabs->tabText(i)), def.items[i]);
+                    EXPECT_EQ(fromQt(tabs->widget(i)->objectName()), def.items[i]);
                 }
                 break;
             }
@@ -101,13 +101,13 @@ TEST_F(ControlsTest, EveryControlOfTheTableIsBuiltWithItsNameCaptionDefaultAndSt
 }
 
 TEST_F(ControlsTest, AccountListHasItsColumnsAndMenuAndTheStatusBarItsParts) {
-    const ControlSpec& spec = *findControl("超级列表框1");
+    const ControlDef& def = *findControl("超级列表框1");
     auto* list = widget<QTreeWidget>("超级列表框1");
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->columnCount(), 18);
     for (int i = 0; i < 18; ++i) {
-        EXPECT_EQ(fromQt(list->headerItem()->text(i)), spec.items[i]);
-        EXPECT_EQ(list->columnWidth(i), spec.widths[i]);
+        EXPECT_EQ(fromQt(list->headerItem()->text(i)), def.items[i]);
+        EXPECT_EQ(list->columnWidth(i), def.widths[i]);
     }
     auto* menu = list->findChild<QMenu*>(QStringLiteral("账号管理"));
     ASSERT_NE(menu, nullptr);
@@ -130,11 +130,11 @@ TEST_F(ControlsTest, AccountListHasItsColumnsAndMenuAndTheStatusBarItsParts) {
 
 TEST_F(ControlsTest, ExactlyOneRadioButtonOfEachGroupIsCheckedAtStart) {
     std::map<std::string, std::vector<std::string>> checkedByGroup;
-    for (const auto* spec : controlsOfKind(ControlKind::RadioButton)) {
-        auto* radio = widget<QRadioButton>(spec->name);
+    for (const auto* def : controlsOfKind(ControlKind::RadioButton)) {
+        auto* radio = widget<QRadioButton>(def->name);
         ASSERT_NE(radio, nullptr);
-        auto& checked = checkedByGroup[spec->radioGroup];
-        if (radio->isChecked()) checked.push_back(spec->name);
+        auto& checked = checkedByGroup[def->radioGroup];
+        if (radio->isChecked()) checked.push_back(def->name);
     }
     ASSERT_EQ(checkedByGroup.size(), 6u);
     for (const auto& [group, checked] : checkedByGroup) EXPECT_EQ(checked.size(), 1u) << group;
@@ -160,26 +160,26 @@ TEST_F(ControlsTest, ControlsSitAtTheirTablePlacesAndTheirCaptionsFit) {
         for (int i = 0; i < (o == 0 ? inner->count() : 1); ++i) {
             inner->setCurrentIndex(i);
             QCoreApplication::processEvents();
-            for (const auto& spec : controlTable()) {
-                const ControlSpec* parent = findControl(spec.parent);
-                QWidget* w = widget(spec.name);
+            for (const auto& def : controlTable()) {
+                const ControlDef* parent = findControl(def.parent);
+                QWidget* w = widget(def.name);
                 if (!parent || !w || !w->isVisible()) continue;
-                if (!gapFieldsOf(spec.name).empty()) {
-                    expectTailsInside(*window, spec.name, w->parentWidget());
+                if (!gapFieldsOf(def.name).empty()) {
+                    expectTailsInside(*window, def.name, w->parentWidget());
                     continue;
                 }
-                SCOPED_TRACE(spec.name);
+                SCOPED_TRACE(def.name);
                 // The table measures a page's children from its tab control, whose frame they
                 // may touch; children of a group stay inside the group.
                 QWidget* frame = parent->kind == ControlKind::TabPage ? widget(parent->parent) : w->parentWidget();
                 if (parent->kind != ControlKind::Window)
-                    EXPECT_EQ(w->mapTo(frame, QPoint(0, 0)), QPoint(spec.geometry.x, spec.geometry.y));
+                    EXPECT_EQ(w->mapTo(frame, QPoint(0, 0)), QPoint(def.geometry.x, def.geometry.y));
                 EXPECT_TRUE(frame->rect().contains(QRect(w->mapTo(frame, QPoint(0, 0)), w->size())))
                     << "sticks out of its parent";
                 auto* label = qobject_cast<QLabel*>(w);
-                const bool wraps = (label && label->wordWrap()) || spec.multiLine;
-                if (spec.kind == ControlKind::Label || spec.kind == ControlKind::CheckBox ||
-                    spec.kind == ControlKind::RadioButton) {
+                const bool wraps = (label && label->wordWrap()) || def.multiLine;
+                if (def.kind == ControlKind::Label || def.kind == ControlKind::CheckBox ||
+                    def.kind == ControlKind::RadioButton) {
                     if (wraps) EXPECT_LE(w->heightForWidth(w->width()), w->height()) << "wrapped caption cut off";
                     else EXPECT_LE(w->sizeHint().width(), w->width()) << "caption cut off";
                 }

@@ -31,7 +31,7 @@ struct Geometry {
 
 // One control of the main window as data. The table of all controls, in window order,
 // is the single description that the window, persistence and the run read.
-struct ControlSpec {
+struct ControlDef {
     std::string name{};      // the control name, also the Qt objectName and the INI key
     ControlKind kind = ControlKind::Label;
     std::string parent{};    // name of the containing window, tab page or group box
