@@ -34,7 +34,7 @@ export DISPLAY=":$(head -n1 "$display_file")"
 
 "$work/clipmill" &
 app_pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Clipmill' | head -n1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Clipmillv' | head -n1)
 [ -n "$window" ] || { echo "screenshots: the main window did not appear" >&2; exit 1; }
 sleep 1.5  # the account list loads one second after the window opens
 
