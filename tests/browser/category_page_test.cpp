@@ -3,6 +3,7 @@
 #include "automation_fixture.h"
 #include "catalogue/category_lists.h"
 #include "catalogue/category_refresh.h"
+#include "fixtures/held_clipboard.h"
 #include "settings/control_table.h"
 #include "support/gbk.h"
 
@@ -43,14 +44,10 @@ document.querySelector('.select-box-v2-controller')
 </script></body></html>)HTML";
 }
 
-struct HeldClipboard : Clipboard {
-    void setText(const std::string& t) override { held = t; }
-    std::string text() override { return held; }
-    std::string held = "untouched";
-};
-
 class CategoryPage : public SharedBrowserTest {
 protected:
+    CategoryPage() { clipboard.setText("untouched"); }
+
     static void SetUpTestSuite() {
         startShared({{"/zones.html", zonePage(R"([["推荐", ["不是分区"]], ["生活", ["日常", "搞笑"]],
                                                   ["游戏", ["单机游戏"]], ["慢区", ["来得太晚"]],
@@ -84,7 +81,7 @@ TEST_F(CategoryPage, ReadsEveryZoneAfterTheFirstIntoTheFileAndTheClipboard) {
         "++游戏--单机游戏++\r\n"
         "++慢区++\r\n"
         "++影视--预告·资讯++\r\n";
-    EXPECT_EQ(clipboard.held, expected);
+    EXPECT_EQ(clipboard.text(), expected);
     EXPECT_EQ(categoryFile(), utf8ToGbk(expected));
     EXPECT_NE(categoryFile().find("\xA1\xA4"), std::string::npos);
     // The lists keep the built-in catalogue and their selection.
@@ -96,7 +93,7 @@ TEST_F(CategoryPage, ReadsEveryZoneAfterTheFirstIntoTheFileAndTheClipboard) {
 TEST_F(CategoryPage, APageWithOnlyItsFirstEntryGivesAnEmptyFileAndClipboard) {
     dir.write("data/fenlei.txt", "old");
     ASSERT_EQ(refreshOn("/only-first.html"), RefreshOutcome::ReadFromPage);
-    EXPECT_EQ(clipboard.held, "");
+    EXPECT_EQ(clipboard.text(), "");
     EXPECT_EQ(categoryFile(), "");
 }
 
@@ -106,7 +103,7 @@ TEST_F(CategoryPage, AnotherPageRefillsTheListsInstead) {
     ASSERT_EQ(refreshOn("/other.html"), RefreshOutcome::ListsRefilled);
     EXPECT_EQ(window.index(kZoneList), 1);
     EXPECT_EQ(window.items(kSubZoneList)[static_cast<std::size_t>(window.index(kSubZoneList))].text, "电子竞技");
-    EXPECT_EQ(clipboard.held, "untouched");
+    EXPECT_EQ(clipboard.text(), "untouched");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "data" / "fenlei.txt"));
 }
 

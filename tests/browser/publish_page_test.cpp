@@ -4,18 +4,13 @@
 #include "browser_test_support.h"
 #include "catalogue/category_refresh.h"
 #include "catalogue/category_tree.h"
+#include "fixtures/held_clipboard.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 #include "support/gbk.h"
 
 namespace clipmill::testing {
 namespace {
-
-struct HeldClipboard : Clipboard {
-    void setText(const std::string& t) override { held = t; }
-    std::string text() override { return held; }
-    std::string held;
-};
 
 // The practice site's zone drop-down is the one the zone refresh reads: after its first
 // entry come the zones and sub-zones of the built-in catalogue, in order.
