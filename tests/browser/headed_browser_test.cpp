@@ -6,6 +6,7 @@
 #include "browser/browser_session.h"
 #include "browser/cdp/cdp_automation.h"
 #include "browser_test_support.h"
+#include "fixtures/chromium_clipboard.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 
@@ -80,14 +81,22 @@ TEST_F(HeadedBrowser, CtrlVPastesTheSystemClipboard) {
     page->evaluate("(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector('.source'));"
                    " getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()");
     ASSERT_EQ(automation_.form_analog_keyboard_ex(handle, "67", 2), 1);
-    // The copy now lives in the X clipboard; a fresh page shows it is not the page's own state.
+    // The copy reaches the X clipboard a moment after the key; on a busy machine that moment is long.
+    ChromiumClipboard desktop(automation_, [handle] { return handle; });
+    std::string copied;
+    for (int i = 0; i < 100 && copied != "简介：第一行"; ++i) {
+        copied = desktop.text();
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_EQ(copied, "简介：第一行");
+    // A fresh page shows the paste comes from the X clipboard, not from the page's own state.
     ASSERT_EQ(automation_.form_forward_url(handle, pages_.url("/paste.html")), 1);
     ASSERT_EQ(automation_.form_dom_focus(handle, "div.ql-editor", 0), 1);
     ASSERT_EQ(automation_.form_analog_keyboard_ex(handle, "86", 2), 1);
     std::string pasted;
-    for (int i = 0; i < 50 && pasted.empty(); ++i) {
+    for (int i = 0; i < 100 && pasted.empty(); ++i) {
         pasted = automation_.form_dom_gettext(handle, "div.ql-editor", 0);
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(50ms);
     }
     EXPECT_EQ(pasted, "简介：第一行");
 }
