@@ -34,16 +34,23 @@ const char* kPage =
     "<script>window.clicks=0;document.getElementById('target').addEventListener('click',()=>clicks%2B%2B)</script>"
     "</body></html>";
 
-double medianMs(int rounds, const std::function<void()>& action) {
-    std::vector<double> times;
-    times.reserve(rounds);
+void timeEachMs(int rounds, const std::function<void()>& action, std::vector<double>& into) {
     for (int i = 0; i < rounds; ++i) {
         auto start = Clock::now();
         action();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        into.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
+}
+
+double median(std::vector<double>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+double medianMs(int rounds, const std::function<void()>& action) {
+    std::vector<double> times;
+    timeEachMs(rounds, action, times);
+    return median(times);
 }
 
 // The evaluation on the page over a websocket of its own, written and read by one thread only.
@@ -94,21 +101,10 @@ std::pair<double, double> interleavedMediansMs(int rounds, const std::function<v
     constexpr int kBlock = 50;
     std::vector<double> a;
     std::vector<double> b;
-    auto time = [](const std::function<void()>& action, std::vector<double>& into) {
-        for (int i = 0; i < kBlock; ++i) {
-            auto start = Clock::now();
-            action();
-            into.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        }
-    };
     for (int done = 0; done < rounds; done += kBlock) {
-        time(first, a);
-        time(second, b);
+        timeEachMs(kBlock, first, a);
+        timeEachMs(kBlock, second, b);
     }
-    auto median = [](std::vector<double>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
     return {median(a), median(b)};
 }
 
