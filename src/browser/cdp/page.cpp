@@ -100,12 +100,28 @@ Evaluation PageSession::onElement(const std::string& selector, int position, con
 }
 
 bool PageSession::navigate(const std::string& url, Millis loadTimeout) {
-    auto loaded = connection_->expect("Page.loadEventFired", sessionId_);
+    auto loadEvent = connection_->expect("Page.loadEventFired", sessionId_);
     Reply reply = call("Page.navigate", jsonObject({{"url", url}}));
     if (!reply.ok || !stringMember(reply.result(), "errorText").empty()) return false;
     // A jump within the same document has no loader and fires no load event.
-    if (stringMember(reply.result(), "loaderId").empty()) return true;
-    return loaded.wait(loadTimeout);
+    const std::string loader = stringMember(reply.result(), "loaderId");
+    if (loader.empty()) return true;
+    // A load still under way when the navigation began ends with a load event of its own,
+    // so an event counts only once the new document is the page's and has loaded.
+    auto deadline = std::chrono::steady_clock::now() + loadTimeout;
+    while (true) {
+        auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !loadEvent.wait(left)) return false;
+        loadEvent = connection_->expect("Page.loadEventFired", sessionId_);
+        if (mainFrameLoaderId() == loader && loaded()) return true;
+    }
+}
+
+std::string PageSession::mainFrameLoaderId() {
+    Reply reply = call("Page.getFrameTree");
+    const auto* tree = member(reply.result(), "frameTree");
+    const auto* frame = tree ? member(*tree, "frame") : nullptr;
+    return frame ? stringMember(*frame, "loaderId") : std::string();
 }
 
 std::string PageSession::url() {

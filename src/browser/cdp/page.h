@@ -71,6 +71,7 @@ private:
     Reply call(const std::string& method, const std::string& params = "{}", Millis timeout = Connection::kDefaultTimeout);
     bool sendAll(const std::string& method, const std::vector<std::string>& params);
     Evaluation onElement(const std::string& selector, int position, const std::string& body);
+    std::string mainFrameLoaderId();
 
     std::shared_ptr<Connection> connection_;
     std::string sessionId_;
