@@ -24,6 +24,7 @@ const zones = )HTML" + zones + R"HTML(;
 const slow = '慢区';
 const list = document.getElementById('zones');
 const panel = document.querySelector('.drop-cascader-list-wrp');
+let clicks = 0;
 for (const [name, subs] of zones) {
   const entry = document.createElement('div');
   entry.className = 'pre-item-content';
@@ -31,7 +32,10 @@ for (const [name, subs] of zones) {
   entry.style.height = '24px';
   entry.addEventListener('click', () => {
     panel.innerHTML = '';
+    const click = ++clicks;
+    // Sub-zones that come late are not shown once another zone has been clicked.
     const show = () => {
+      if (click !== clicks) return;
       panel.innerHTML = subs.map(s => '<div class="drop-cascader-item"><p class="item-main">' + s +
                                       '</p><p class="item-sub">说明</p></div>').join('');
     };
