@@ -11,7 +11,7 @@ namespace clipmill::testing {
 namespace {
 
 bool waitForCount(const std::atomic<int>& count, int wanted) {
-    for (int i = 0; i < 100 && count.load() < wanted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 250 && count.load() < wanted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return count.load() >= wanted;
 }
 
