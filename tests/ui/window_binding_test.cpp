@@ -141,6 +141,9 @@ public:
                   last = now;
               }
           }) {}
+    ~SchedulingLatency() {
+        if (thread_.joinable()) stop();
+    }
     qint64 stop() {
         stop_ = true;
         thread_.join();
