@@ -8,7 +8,7 @@ packages=(
   rapidjson-dev libcurl4-openssl-dev libicu-dev libboost-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   chromium fonts-wqy-microhei
-  xvfb xdotool x11-utils imagemagick procps ffmpeg
+  xvfb xdotool xclip x11-utils imagemagick procps ffmpeg
 )
 
 missing=()
