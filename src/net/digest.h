@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace clipmill::net {
+
+// Digests and encodings from libcrypto. Hex digits are lower case.
+std::string md5Hex(std::string_view bytes);
+std::string sha256Hex(std::string_view bytes);
+std::string base64Encode(std::string_view bytes);
+
+// SHA-256 of a file's contents read in pieces; "" when it cannot be read.
+std::string sha256FileHex(const std::string& path);
+
+}  // namespace clipmill::net
