@@ -47,7 +47,9 @@ std::string detectCharset(std::string_view bytes) {
     return trustDetection(name, confidence) ? std::string(name) : std::string(kChineseFallback);
 }
 
-std::string convertToUtf8(std::string_view bytes, const char* charset) {
+}  // namespace
+
+std::optional<std::string> charsetToUtf8(std::string_view bytes, const char* charset) {
     UErrorCode status = U_ZERO_ERROR;
     const auto length = static_cast<int32_t>(bytes.size());
     std::string out(static_cast<std::size_t>(length) * 3 + 4, '\0');
@@ -59,9 +61,15 @@ std::string convertToUtf8(std::string_view bytes, const char* charset) {
         written =
             ucnv_convert("UTF-8", charset, out.data(), static_cast<int32_t>(out.size()), bytes.data(), length, &status);
     }
-    if (U_FAILURE(status)) return {};
+    if (U_FAILURE(status)) return std::nullopt;
     out.resize(static_cast<std::size_t>(written));
     return out;
+}
+
+namespace {
+
+std::string convertToUtf8(std::string_view bytes, const char* charset) {
+    return charsetToUtf8(bytes, charset).value_or(std::string());
 }
 
 }  // namespace

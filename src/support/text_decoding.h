@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,5 +11,9 @@ namespace clipmill {
 // detected, and read as GBK (GB 18030) when detection is unsure, as Chinese text files
 // without a mark usually are.
 std::string decodeToUtf8(std::string_view bytes);
+
+// Bytes in the named charset (an IANA or ICU name such as "utf-8", "gb2312") as UTF-8;
+// nullopt when the charset is unknown.
+std::optional<std::string> charsetToUtf8(std::string_view bytes, const char* charset);
 
 }  // namespace clipmill
