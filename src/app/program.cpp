@@ -14,6 +14,7 @@
 #include "engine/stand_ins.h"
 #include "engine/title_pool.h"
 #include "engine/video_material.h"
+#include "net/redial.h"
 #include "settings/control_table.h"
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
@@ -25,6 +26,17 @@ namespace fs = std::filesystem;
 std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
 }
+
+// Between accounts: the broadband connection named on the window, through NetworkManager.
+class BroadbandRedialer final : public Redialer {
+public:
+    BroadbandRedialer(WindowState& window, std::string ipEcho) : window_(window), ipEcho_(std::move(ipEcho)) {}
+    void redial(Waiter& waiter) override { net::redial(window_, waiter, ipEcho_); }
+
+private:
+    WindowState& window_;
+    std::string ipEcho_;
+};
 
 // The operations the run hands off to. This is the one place that chooses them.
 struct Program::Services {
@@ -47,7 +59,8 @@ struct Program::Services {
                                    },
                                    [this](const std::string& title) { browser.setBrowserTitle(title); },
                                    [this](const UploadJob& job) { return composer.composeTitle(job); },
-                                   {}}) {}
+                                   {}}),
+          redialer(program.window_, loadOutsideAddresses(program.programDir_).ipEcho) {}
 
     RunServices forRun() { return RunServices{material, composer, publisher, redialer, browser}; }
 
@@ -58,7 +71,7 @@ struct Program::Services {
     cdp::CdpAutomation automation;
     BrowserSession browser;
     UploadPage publisher;
-    NoRedialer redialer;
+    BroadbandRedialer redialer;
 };
 
 fs::path Program::executableDir() {
@@ -85,6 +98,13 @@ Program::~Program() {
 }
 
 BrowserSession& Program::browser() { return services_->browser; }
+
+bool Program::redialTest(Waiter& waiter) {
+    if (redialTestRunning_.exchange(true)) return false;
+    services_->redialer.redial(waiter);
+    redialTestRunning_ = false;
+    return true;
+}
 
 BrowserAutomation& Program::automation() { return services_->automation; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -65,6 +66,9 @@ public:
     // One second after the main window opened: the account list and the zone lists,
     // each loaded on a thread of its own.
     void loadListsInBackground();
+    // The redial test button: one redial with the window's settings. A call while another
+    // runs does nothing and gives false, as two redials would fight over the connection.
+    bool redialTest(Waiter& waiter);
 
 private:
     struct Services;
@@ -79,6 +83,7 @@ private:
     std::unique_ptr<Services> services_;
     std::unique_ptr<RunController> run_;  // after the services: it stops its run before they go
     std::vector<std::thread> loaders_;
+    std::atomic<bool> redialTestRunning_{false};
 };
 
 }  // namespace clipmill

@@ -36,6 +36,7 @@ struct Exchange {
     SteadyClock::time_point lastActivity = SteadyClock::now();
     curl_off_t seenDown = 0;
     curl_off_t seenUp = 0;
+    const std::function<bool()>* cancelled = nullptr;
 };
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
@@ -62,6 +63,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 // receive time-out of each read.
 int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
     auto& exchange = *static_cast<Exchange*>(user);
+    if (exchange.cancelled && *exchange.cancelled && (*exchange.cancelled)()) return 1;
     const auto now = SteadyClock::now();
     if (down != exchange.seenDown || up != exchange.seenUp) {
         exchange.seenDown = down;
@@ -112,6 +114,7 @@ void setMethodAndBody(CURL* curl, const HttpRequest& request) {
 
 // Everything both request operations set the same way.
 void configureTransfer(CURL* curl, const HttpRequest& request, Exchange& exchange) {
+    exchange.cancelled = &request.cancelled;
     curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, request.noRedirect ? 0L : 1L);
@@ -199,7 +202,8 @@ bool addBytesStyleHeaders(CurlHeaderList& list, const HttpRequest& request) {
         const std::string credentials = utf8ToGbk(request.proxyUser + ":" + request.proxyPassword);
         if (!list.append("Proxy-Authorization: Basic " + base64Encode(credentials))) return false;
     }
-    for (std::string_view line : splitOn(requestHeaderBlock(request, HeaderStyle::bytes), "\r\n")) {
+    const std::string block = requestHeaderBlock(request, HeaderStyle::bytes);
+    for (std::string_view line : splitOn(block, "\r\n")) {
         const std::string name = headerName(line);
         const std::string value = headerValue(line);
         if (name.empty() || (name == "Connection" && value == "keep-alive")) continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ struct HttpRequest {
     bool mergeCookies = true;
     bool completeHeaders = true;
     bool normaliseHeaderCase = true;
+    // Asked about once a second while the exchange runs; true ends it as failed (Stop).
+    std::function<bool()> cancelled;
 };
 
 struct HttpResponse {

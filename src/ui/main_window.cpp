@@ -68,6 +68,9 @@ void MainWindow::wireButtons() {
         tasks_->start([this, id] { program_.browser().startBrowser(id); });
     });
     onButton("按钮4", [this] { refreshCategoriesInBackground(); });
+    onButton("按钮23", [this] {
+        tasks_->start([this, waiter = tasks_->waiter()]() mutable { program_.redialTest(waiter); });
+    });
 }
 
 void MainWindow::wireAccountMenu() {
