@@ -4,7 +4,10 @@
 #include <QStyleFactory>
 #include <memory>
 
+#include "app/endpoints.h"
 #include "app/program.h"
+#include "app/relaunch.h"
+#include "app/startup_work.h"
 #include "ui/chinese_font.h"
 #include "ui/main_window.h"
 #include "ui/qt_clipboard.h"
@@ -32,17 +35,28 @@ int main(int argc, char** argv) {
     clipmill::Program program(clipmill::Program::executableDir(),
                               clipmill::Desktop{dialogs, clipboard, primaryScreenSize});
 
+    clipmill::ui::QtDialogs startupDialogs;
     std::unique_ptr<clipmill::ui::MainWindow> mainWindow;
+    std::unique_ptr<clipmill::StartupWork> startupWork;
     auto openMainWindow = [&] {
         program.prepareMainWindow();
         mainWindow = std::make_unique<clipmill::ui::MainWindow>(program);
         dialogs.setParentWindow(mainWindow.get());
+        startupWork->startVersionLoop(program.window());
         mainWindow->claimHotKey();
         mainWindow->show();
     };
     clipmill::ui::StartupWindow startup([&](clipmill::ui::StartupWindow& window) {
-        clipmill::ui::runStartupSequence(window, program.log(), openMainWindow);
+        clipmill::ui::runStartupSequence(window, program.log(), *startupWork, {}, openMainWindow);
     });
+    startupDialogs.setParentWindow(&startup);
+    startupWork = std::make_unique<clipmill::StartupWork>(clipmill::StartupWork::Services{
+        program.programDir(), clipmill::currentProgramPath(), clipmill::loadOutsideAddresses(program.programDir()),
+        program.log(), startup, startupDialogs});
+    clipmill::ui::connectStartupWork(startup, *startupWork);
     startup.show();
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    startupWork.reset();
+    mainWindow.reset();
+    return exitCode;
 }

@@ -11,6 +11,7 @@
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
 #include "app/run_log.h"
+#include "app/version.h"
 #include "browser/browser_session.h"
 #include "engine/run_controller.h"
 #include "settings/window_state.h"
@@ -19,8 +20,6 @@
 #include "support/dialogs.h"
 
 namespace clipmill {
-
-inline constexpr const char* kProgramVersion = "8.8";
 
 // The main window's caption once the window is created: name, version and the hot key hint.
 std::string mainWindowCaption();

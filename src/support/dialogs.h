@@ -14,6 +14,8 @@ public:
     virtual void information(const std::string& text, const std::string& title = "信息：") = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const std::string& text, const std::string& title = "信息：") = 0;
+    // A question with OK and Cancel; true for OK.
+    virtual bool confirmOkCancel(const std::string& text, const std::string& title) { return confirm(text, title); }
 };
 
 }  // namespace clipmill

@@ -14,6 +14,10 @@ void QtDialogs::information(const std::string& text, const std::string& title) {
 
 bool QtDialogs::confirm(const std::string& text, const std::string& title) { return ask(Kind::Confirm, text, title); }
 
+bool QtDialogs::confirmOkCancel(const std::string& text, const std::string& title) {
+    return ask(Kind::OkCancel, text, title);
+}
+
 bool QtDialogs::ask(Kind kind, const std::string& text, const std::string& title) {
     if (script_) return script_(kind, text, title);
     QCoreApplication* app = QCoreApplication::instance();
@@ -29,6 +33,9 @@ bool QtDialogs::showBox(Kind kind, const std::string& text, const std::string& t
         QMessageBox::information(parent_, toQt(title), toQt(text));
         return true;
     }
+    if (kind == Kind::OkCancel)
+        return QMessageBox::question(parent_, toQt(title), toQt(text), QMessageBox::Ok | QMessageBox::Cancel,
+                                     QMessageBox::Ok) == QMessageBox::Ok;
     return QMessageBox::question(parent_, toQt(title), toQt(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }

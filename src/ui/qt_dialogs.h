@@ -12,7 +12,7 @@ namespace clipmill::ui {
 // UI thread and wait for the answer. A script, when set, answers instead of a box.
 class QtDialogs final : public Dialogs {
 public:
-    enum class Kind { Information, Confirm };
+    enum class Kind { Information, Confirm, OkCancel };
     // Receives each box instead of showing it; its result answers a question.
     using Script = std::function<bool(Kind kind, const std::string& text, const std::string& title)>;
 
@@ -21,6 +21,7 @@ public:
 
     void information(const std::string& text, const std::string& title = "信息：") override;
     bool confirm(const std::string& text, const std::string& title = "信息：") override;
+    bool confirmOkCancel(const std::string& text, const std::string& title) override;
 
 private:
     bool ask(Kind kind, const std::string& text, const std::string& title);

@@ -1,5 +1,11 @@
 #include "ui/startup_window.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+
+#include "app/startup_work.h"
+#include "ui/qt_text.h"
+
 namespace clipmill::ui {
 
 namespace {
@@ -36,6 +42,9 @@ StartupWindow::StartupWindow(std::function<void(StartupWindow&)> startupSequence
     openLatest_->hide();
 
     advertisement_ = placeLabel(page, "图片框_广告", QString(), {31, 405, 720, 100});
+    advertisement_->setCursor(Qt::PointingHandCursor);
+    advertisement_->installEventFilter(this);
+    connect(openLatest_, &QPushButton::clicked, this, &StartupWindow::openLatestRequested);
 
     createShortcut_ = new QPushButton(QStringLiteral("创建桌面快捷方式"), page);
     createShortcut_->setObjectName(QStringLiteral("超级按钮_创建快捷方式"));
@@ -74,6 +83,60 @@ void StartupWindow::setStatusPart(int part, const QString& text) {
     if (part >= 0 && part < statusParts_.size()) statusParts_[part]->setText(text);
 }
 
+bool StartupWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == advertisement_ && event->type() == QEvent::MouseButtonRelease) {
+        emit advertisementClicked(advertisementLink_);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void StartupWindow::setStatusPart(int part, const std::string& text) {
+    QMetaObject::invokeMethod(this, [this, part, text = toQt(text)] { setStatusPart(part, text); },
+                              Qt::QueuedConnection);
+}
+
+void StartupWindow::setUpdateText(const std::string& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = toQt(text)] {
+            updateLabel_->setText(text);
+            updateLabel_->show();
+        },
+        Qt::QueuedConnection);
+}
+
+void StartupWindow::setOpenCaption(const std::string& caption) {
+    QMetaObject::invokeMethod(this, [this, caption = toQt(caption)] { openLatest_->setText(caption); },
+                              Qt::QueuedConnection);
+}
+
+void StartupWindow::showOpenButton() {
+    QMetaObject::invokeMethod(this, [this] { openLatest_->show(); }, Qt::QueuedConnection);
+}
+
+// The picture plays as an animation when it is one; bytes that are no picture show nothing.
+void StartupWindow::setAdvertisement(const std::string& pictureBytes, const std::string& link) {
+    QByteArray bytes(pictureBytes.data(), static_cast<qsizetype>(pictureBytes.size()));
+    QMetaObject::invokeMethod(
+        this,
+        [this, bytes = std::move(bytes), link = toQt(link)] {
+            advertisementLink_ = link;
+            delete picture_;
+            delete pictureBuffer_;
+            pictureBytes_ = bytes;
+            pictureBuffer_ = new QBuffer(&pictureBytes_, this);
+            picture_ = new QMovie(pictureBuffer_, QByteArray(), this);
+            if (picture_->isValid()) {
+                advertisement_->setMovie(picture_);
+                picture_->start();
+            } else {
+                advertisement_->clear();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void StartupWindow::retire() {
     move(-3000, y());
     hide();
@@ -85,10 +148,26 @@ void StartupWindow::retire() {
 
 namespace clipmill::ui {
 
-void runStartupSequence(StartupWindow& window, RunLog& log, const std::function<void()>& openMainWindow) {
+void connectStartupWork(StartupWindow& window, StartupWork& work) {
+    QObject::connect(&window, &StartupWindow::createShortcutRequested, &window, [&work] { work.createShortcut(); });
+    QObject::connect(&window, &StartupWindow::advertisementClicked, &window,
+                     [&work](const QString& link) { work.openAdvertisement(fromQt(link)); });
+    // The new release runs; two seconds later this program ends with its start-up window.
+    QObject::connect(&window, &StartupWindow::openLatestRequested, &window, [&window, &work] {
+        if (!work.openLatest()) return;
+        QTimer::singleShot(2000, &window, [] { QApplication::quit(); });
+    });
+}
+
+void runStartupSequence(StartupWindow& window, RunLog& log, StartupWork& work,
+                        const std::function<void()>& installFatalErrorHandler,
+                        const std::function<void()>& openMainWindow) {
     log.write("启动窗口创建完毕");
+    if (installFatalErrorHandler) installFatalErrorHandler();
     window.productLabel()->setText(QStringLiteral("Clipmill"));
+    work.showDisclaimer();
     log.write("启动窗口线程");
+    work.startBackgroundThreads();
     openMainWindow();
     window.retire();
 }

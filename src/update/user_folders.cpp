@@ -1,0 +1,33 @@
+#include "update/user_folders.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "support/child_process.h"
+
+namespace clipmill {
+
+namespace {
+
+std::filesystem::path homeFolder() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::filesystem::path(home) : std::filesystem::path("/tmp");
+}
+
+std::filesystem::path userFolder(const char* kind, const char* fallback) {
+    const CommandResult named = runCommand({"xdg-user-dir", kind}, std::chrono::seconds(5));
+    std::string path = named.output;
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+    std::error_code ec;
+    if (named.finished && named.exitCode == 0 && !path.empty() && std::filesystem::is_directory(path, ec))
+        return path;
+    return homeFolder() / fallback;
+}
+
+}  // namespace
+
+std::filesystem::path documentsFolder() { return userFolder("DOCUMENTS", "Documents"); }
+
+std::filesystem::path desktopFolder() { return userFolder("DESKTOP", "Desktop"); }
+
+}  // namespace clipmill
