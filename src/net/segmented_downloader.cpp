@@ -282,7 +282,8 @@ Transfer requestRange(Task& task, std::int64_t& position, std::int64_t askedLast
     CURLcode result = curl_easy_perform(handle.get());
     if (position > last) return write.outcome == Transfer::failed ? Transfer::failed : Transfer::complete;
     if (write.outcome != Transfer::complete) return write.outcome;
-    if (result == CURLE_ABORTED_BY_CALLBACK) return task.state == kPaused ? Transfer::paused : Transfer::cancelled;
+    // Aborted for a pause (or a stop): the caller's wait tells which, even if a resume came since.
+    if (result == CURLE_ABORTED_BY_CALLBACK) return Transfer::paused;
     return Transfer::failed;  // an error, or an answer that ended before the block did
 }
 
