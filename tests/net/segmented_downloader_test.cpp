@@ -334,5 +334,23 @@ TEST(SegmentedDownloader, AGzipBodyArrivesAsTheBytesServed) {
     EXPECT_EQ(readFile(dir.path() / "notes.txt.gz"), gzipped(plain));
 }
 
+TEST(SegmentedDownloader, AServerThatNeverAnswersDoesNotHoldUpTheDestructor) {
+    TempDir dir;
+    Reports reports;
+    auto server = std::make_unique<PracticeHttpServer>();
+    server->route("/release.zip", {.hang = true});
+    auto began = std::chrono::steady_clock::now();
+    {
+        SegmentedDownloader downloader;
+        downloader.start(server->url("/release.zip"), (dir.path() / "release.zip").string(), 2, reports.callback());
+        while (server->requests().empty()) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "the probe gives up on a stop";
+    server.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s) << "the held request ends with the server";
+    EXPECT_TRUE(reports.all().empty());
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 }  // namespace
 }  // namespace clipmill::testing
