@@ -5,10 +5,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev libx11-dev libxcb1-dev
-  rapidjson-dev libcurl4-openssl-dev libssl-dev ca-certificates libicu-dev libboost-dev libcpp-httplib-dev
+  rapidjson-dev libcurl4-openssl-dev ca-certificates libicu-dev libboost-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev
   chromium fonts-wqy-microhei
   xvfb xdotool xclip x11-utils imagemagick procps ffmpeg
+  curl aria2 libssl-dev zlib1g-dev
 )
 
 missing=()

@@ -24,9 +24,10 @@ ByteRange blockRange(std::int64_t blockNumber);  // 1-based
 extern const char* const kDownloadHeaders;
 
 // Progress report: (task index, status, total size, bytes done). Status 1 after each chunk
-// written (called with the task's lock held, on a worker thread), then once 0 = finished or
-// -1 = failed (sizes 0), on the task's control thread. A stopped task makes no final report;
-// a failed start makes none at all.
+// written (called with the task's lock held, on a worker thread, so it must not call the
+// task's control operations), then once 0 = finished (after the rename) or -1 = failed
+// (sizes 0), on the task's control thread. A stopped task makes no final report; a failed
+// start (no answer, no content length, no file) makes none at all.
 using ProgressCallback = std::function<void(int taskIndex, int status, std::int64_t total, std::int64_t done)>;
 
 // Downloads files over HTTP in parallel 1 MiB range requests, each block written in place
@@ -39,8 +40,10 @@ public:
     SegmentedDownloader(const SegmentedDownloader&) = delete;
     SegmentedDownloader& operator=(const SegmentedDownloader&) = delete;
 
-    // Returns at once; the download runs on a control thread of its own. The task index it
-    // got is the list's size after the call.
+    // Returns at once; the size probe and the download run on a control thread of its own.
+    // The task index it got is the list's size after the call. A target without an extension
+    // is a folder: the file takes the last path segment of the (redirected) URL as its name.
+    // threadCount below 1 counts as 1.
     void start(const std::string& url, const std::string& targetPath, int threadCount, ProgressCallback callback);
 
     void pause(int taskIndex);
@@ -55,7 +58,8 @@ public:
     struct Task;
 
 private:
-    Task* task(int taskIndex) const;
+    std::shared_ptr<Task> task(int taskIndex) const;
+    void joinEndedTasks();
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<Task>> tasks_;
