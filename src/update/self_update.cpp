@@ -156,14 +156,14 @@ void SelfUpdate::finishDownload() {
         s_.view.setUpdateText(kFailedText);
         return;
     }
-    s_.view.showOpenButton();
     fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, ec);
+    createDesktopShortcut("Clipmill", file, desktopFolder());
     {
         std::lock_guard lock(mutex_);
         ready_ = true;
     }
-    createDesktopShortcut("Clipmill", file, desktopFolder());
+    s_.view.showOpenButton();
 }
 
 bool SelfUpdate::openLatest() {

@@ -19,8 +19,9 @@ std::filesystem::path userFolder(const char* kind, const char* fallback) {
     std::string path = named.output;
     while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
     std::error_code ec;
-    if (named.finished && named.exitCode == 0 && !path.empty() && std::filesystem::is_directory(path, ec))
-        return path;
+    // xdg-user-dir names the home folder itself for a folder that is not configured.
+    const bool configured = !path.empty() && std::filesystem::path(path) != homeFolder();
+    if (named.finished && named.exitCode == 0 && configured && std::filesystem::is_directory(path, ec)) return path;
     return homeFolder() / fallback;
 }
 

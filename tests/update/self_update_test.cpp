@@ -1,0 +1,226 @@
+// The update check and the self-update against a practice copy of the maker's server.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+#include "app/run_log.h"
+#include "fixtures/maker_server.h"
+#include "fixtures/recording_dialogs.h"
+#include "fixtures/scoped_env.h"
+#include "fixtures/temp_dir.h"
+#include "net/digest.h"
+#include "net/segmented_downloader.h"
+#include "support/gbk.h"
+#include "update/desktop_shortcut.h"
+#include "update/self_update.h"
+#include "update/startup_view.h"
+
+namespace clipmill {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakerServer;
+using testing::RecordingDialogs;
+using testing::TempDir;
+
+// Every change the update made to the start-up window, in order.
+class RecordingView final : public StartupView {
+public:
+    void setStatusPart(int part, const std::string& text) override { add("part" + std::to_string(part) + "=" + text); }
+    void setUpdateText(const std::string& text) override { add("label=" + text); }
+    void setOpenCaption(const std::string& caption) override { add("open=" + caption); }
+    void showOpenButton() override { add("open shown"); }
+    void setAdvertisement(const std::string& bytes, const std::string& link) override {
+        add("ad=" + std::to_string(bytes.size()) + " " + link);
+    }
+    std::vector<std::string> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    bool waitFor(const std::string& event) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [&] {
+            return std::find(events_.begin(), events_.end(), event) != events_.end();
+        });
+    }
+
+private:
+    void add(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        changed_.notify_all();
+    }
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> events_;
+};
+
+TEST(UpdateTexts, VersionsCompareAsText) {
+    EXPECT_EQ(checkVersion("8.8"), "1");
+    for (const char* other : {"8.80", "8.7", "", " 8.8"}) EXPECT_EQ(checkVersion(other), "0") << other;
+}
+
+TEST(UpdateTexts, ProgressWithUpToThirteenDigits) {
+    EXPECT_EQ(progressText(2048, 4096), "已下载：2kb/4kb\r\n进度：50%");
+    EXPECT_EQ(progressText(4096, 4096), "已下载：4kb/4kb\r\n进度：100%");
+    EXPECT_EQ(progressText(1536, 4096), "已下载：1.5kb/4kb\r\n进度：37.5%");
+    EXPECT_EQ(progressText(1, 3072), "已下载：0.0009765625kb/3kb\r\n进度：0.03255208333333%");
+}
+
+TEST(DesktopShortcut, NamesAndEntry) {
+    const fs::path desktop = "/home/u/Desktop";
+    EXPECT_EQ(shortcutPath("Clipmill", desktop), desktop / "Clipmill.desktop");
+    EXPECT_EQ(shortcutPath("/opt/x/Clipmill.bin", desktop), desktop / "Clipmill.desktop");
+    EXPECT_EQ(shortcutPath("Clipmill.DESKTOP", desktop), desktop / "Clipmill.DESKTOP");
+    EXPECT_FALSE(desktopEntryText("Clipmill", "clipmill"));
+    EXPECT_EQ(*desktopEntryText("Clipmill", "/opt/my \"tools\"/$x/clip%mill"),
+              "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Clipmill\n"
+              "Exec=\"/opt/my \\\\\"tools\\\\\"/\\\\$x/clip%%mill\"\nPath=/opt/my \"tools\"/$x\n"
+              "Icon=/opt/my \"tools\"/$x/clip%mill\nTerminal=false\n");
+}
+
+TEST(DesktopShortcut, ReplacesAnOldLauncherAndIsExecutable) {
+    TempDir dir;
+    dir.write("Desktop/Clipmill.desktop", "old");
+    ASSERT_TRUE(createDesktopShortcut("Clipmill", dir.path() / "app" / "clipmill", dir.path() / "Desktop"));
+    const fs::path link = dir.path() / "Desktop" / "Clipmill.desktop";
+    EXPECT_NE(dir.read("Desktop/Clipmill.desktop").find("Exec=\"" + (dir.path() / "app" / "clipmill").string()),
+              std::string::npos);
+    EXPECT_NE(fs::status(link).permissions() & fs::perms::owner_exec, fs::perms::none);
+}
+
+class SelfUpdateTest : public ::testing::Test {
+protected:
+    SelfUpdateTest() : home("HOME", dir.str()), waiter(clock, stop), log(dir.path() / "data") {
+        fs::create_directories(dir.path() / "data");
+        server.write("test.txt", "ok");
+        release = std::string(3 * 1024 * 1024 + 17, 'r');
+        server.write("new/clipmill-8.9", release);
+    }
+    void publishIndex(const std::string& version, const std::string& sha256) {
+        server.write("clipmill/index.json", R"({"版本":")" + version + R"(","更新说明":"修复了上传","文件名":"clipmill-8.9",)" +
+                                                R"("下载地址":")" + server.url("new/clipmill-8.9") + R"(","sha256":")" +
+                                                sha256 + "\"}");
+    }
+    SelfUpdate makeUpdate(std::vector<std::string> servers) {
+        return SelfUpdate({UpdateServers{std::move(servers), "clipmill"}, dir.path() / "app", log, view, dialogs,
+                           downloader, waiter});
+    }
+    std::string runLog() const {
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data")) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            return gbkToUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        return {};
+    }
+
+    TempDir dir;
+    testing::ScopedEnv home;
+    MakerServer server;
+    std::string release;
+    RecordingView view;
+    RecordingDialogs dialogs;
+    SystemClock clock;
+    StopSignal stop;
+    Waiter waiter;
+    RunLog log;
+    net::SegmentedDownloader downloader;
+};
+
+TEST_F(SelfUpdateTest, ANewerVersionIsDownloadedCheckedAndOfferedToStart) {
+    fs::create_directories(dir.path() / "app");
+    publishIndex("8.9", net::sha256Hex(release));
+    dialogs.defaultAnswer = true;
+    SelfUpdate update = makeUpdate({server.baseUrl()});
+    update.startupUpdateStep();
+    ASSERT_TRUE(view.waitFor("open shown"));
+
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "发现新版本，是否更新");
+    EXPECT_EQ(dialogs.shown[0].text, "发现新版本：v8.9，更新内容：\r\n修复了上传");
+    const fs::path file = dir.path() / "app" / "clipmill-8.9";
+    EXPECT_EQ(net::sha256FileHex(file.string()), net::sha256Hex(release));
+    EXPECT_NE(fs::status(file).permissions() & fs::perms::owner_exec, fs::perms::none);
+    const auto events = view.events();
+    EXPECT_EQ(events[0], "part0=版本v8.8");
+    EXPECT_EQ(events[1], "part1=华北多线服务器正常");
+    EXPECT_EQ(events[2], "label=开始更新");
+    EXPECT_EQ(events[3], "open=打开：clipmill-8.9");
+    EXPECT_EQ(events[events.size() - 3], "label=" + progressText(release.size(), release.size()));
+    EXPECT_EQ(events[events.size() - 2], "label=更新结束");
+    EXPECT_EQ(events.back(), "open shown");
+    EXPECT_TRUE(fs::exists(dir.path() / "Desktop" / "Clipmill.desktop"));
+    const std::string lines = runLog();
+    for (const char* line : {"显示版本号8.8", "版本检查结果1是最新版：0", "启动升级程序检查", "升级文件获取到数据", "提醒用户升级"})
+        EXPECT_NE(lines.find(line), std::string::npos) << line;
+}
+
+TEST_F(SelfUpdateTest, TheSameVersionAsksNothing) {
+    publishIndex("8.8", "");
+    makeUpdate({server.baseUrl()}).startupUpdateStep();
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(view.events(), std::vector<std::string>{"part0=版本v8.8"});
+    EXPECT_NE(runLog().find("版本检查结果1是最新版：1"), std::string::npos);
+}
+
+TEST_F(SelfUpdateTest, CancelDownloadsNothing) {
+    publishIndex("8.9", "");
+    dialogs.defaultAnswer = false;
+    makeUpdate({server.baseUrl()}).startupUpdateStep();
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(server.requests("/new/clipmill-8.9").empty());
+}
+
+TEST_F(SelfUpdateTest, TheFirstServerThatAnswersOkServes) {
+    MakerServer wrongProbe;
+    wrongProbe.write("test.txt", "ok\n");
+    publishIndex("8.9", "");
+    SelfUpdate update = makeUpdate({"http://127.0.0.1:1/", wrongProbe.baseUrl(), server.baseUrl()});
+    update.runUpdate();
+    EXPECT_EQ(view.events().at(0), "part1=上海服务器正常");
+    EXPECT_EQ(server.requests("/clipmill/index.json").size(), 1u);
+
+    SelfUpdate second = makeUpdate({"http://127.0.0.1:1/", server.baseUrl()});
+    second.runUpdate();
+    EXPECT_EQ(view.events().back(), "part1=广州服务器正常");
+}
+
+TEST_F(SelfUpdateTest, AReleaseWithAnotherHashIsDeletedAndNeverOffered) {
+    fs::create_directories(dir.path() / "app");
+    publishIndex("8.9", std::string(64, '0'));
+    dialogs.defaultAnswer = true;
+    SelfUpdate update = makeUpdate({server.baseUrl()});
+    update.runUpdate();
+    ASSERT_TRUE(view.waitFor(std::string("label=") + SelfUpdate::kFailedText));
+    EXPECT_FALSE(fs::exists(dir.path() / "app" / "clipmill-8.9"));
+    EXPECT_FALSE(update.openLatest());
+    const auto events = view.events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "open shown"), 0);
+}
+
+TEST_F(SelfUpdateTest, AFailedDownloadSaysSoAndAnIndexFileNameWithAFolderIsRefused) {
+    fs::create_directories(dir.path() / "app");
+    server.write("clipmill/index.json", R"({"版本":"8.9","文件名":"clipmill-8.9","下载地址":")" +
+                                            server.url("missing") + "\"}");
+    dialogs.defaultAnswer = true;
+    makeUpdate({server.baseUrl()}).runUpdate();
+    EXPECT_EQ(view.events().back(), "open=打开：clipmill-8.9");  // a start that fails reports nothing
+
+    server.write("clipmill/index.json", R"({"版本":"8.9","文件名":"../evil","下载地址":")" +
+                                            server.url("new/clipmill-8.9") + "\"}");
+    makeUpdate({server.baseUrl()}).runUpdate();
+    EXPECT_EQ(view.events().back(), std::string("label=") + SelfUpdate::kFailedText);
+    EXPECT_FALSE(fs::exists(dir.path() / "evil"));
+}
+
+TEST_F(SelfUpdateTest, NoServersMeansNoRequestAndNoPrompt) {
+    makeUpdate({}).startupUpdateStep();
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+}  // namespace
+}  // namespace clipmill
