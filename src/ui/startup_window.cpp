@@ -137,6 +137,18 @@ void StartupWindow::setAdvertisement(const std::string& pictureBytes, const std:
         Qt::QueuedConnection);
 }
 
+void StartupWindow::bringBack() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            move(50, 50);
+            show();
+            raise();
+            activateWindow();
+        },
+        Qt::QueuedConnection);
+}
+
 void StartupWindow::retire() {
     move(-3000, y());
     hide();

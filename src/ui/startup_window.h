@@ -33,6 +33,7 @@ public:
     void setUpdateText(const std::string& text) override;
     void setOpenCaption(const std::string& caption) override;
     void showOpenButton() override;
+    void bringBack() override;
     void setAdvertisement(const std::string& pictureBytes, const std::string& link) override;
 
     // Moves the window off the screen and hides it; it stays loaded for the rest of the run.

@@ -102,6 +102,7 @@ void SelfUpdate::runUpdate() {
 }
 
 void SelfUpdate::startDownload(const std::string& url, const std::string& fileName, const std::string& sha256) {
+    s_.view.bringBack();
     s_.view.setUpdateText("开始更新");
     if (!isPlainFileName(fileName)) {
         s_.view.setUpdateText(kFailedText);

@@ -13,6 +13,8 @@ public:
     virtual void setUpdateText(const std::string& text) = 0;            // 透明标签_更新, made visible
     virtual void setOpenCaption(const std::string& caption) = 0;        // 超级按钮_打开
     virtual void showOpenButton() = 0;
+    // Brings the window back on screen, so the user can follow a download and start its result.
+    virtual void bringBack() = 0;
     // The advertisement picture (GIF bytes, possibly animated) and the link its click opens.
     virtual void setAdvertisement(const std::string& pictureBytes, const std::string& link) = 0;
 };

@@ -84,8 +84,12 @@ void ProgramTest::writeSettings(const std::vector<std::pair<std::string, std::st
     std::ofstream(programDir / "data" / "setsoft.ini", std::ios::binary) << utf8ToGbk(text);
 }
 
+// The program's home holds the disclaimer's agreement, as on a machine where it was accepted.
 void ProgramTest::startProgram() {
-    program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()});
+    const std::filesystem::path home = dir.path() / "home";
+    if (!std::filesystem::exists(home / "Documents" / "qmxr.dll")) dir.write("home/Documents/qmxr.dll", "agreed");
+    program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()},
+                                             std::map<std::string, std::string>{{"HOME", home.string()}});
 }
 
 std::string ProgramTest::xdotool(const std::vector<std::string>& arguments) {

@@ -26,6 +26,7 @@ public:
     void setUpdateText(const std::string&) override {}
     void setOpenCaption(const std::string&) override {}
     void showOpenButton() override {}
+    void bringBack() override {}
     void setAdvertisement(const std::string& bytes, const std::string& link) override {
         picture = bytes;
         this->link = link;

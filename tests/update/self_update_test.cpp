@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "app/run_log.h"
 #include "fixtures/maker_server.h"
@@ -13,6 +14,8 @@
 #include "fixtures/temp_dir.h"
 #include "net/digest.h"
 #include "net/segmented_downloader.h"
+#include "settings/control_table.h"
+#include "settings/window_state.h"
 #include "support/gbk.h"
 #include "update/desktop_shortcut.h"
 #include "update/self_update.h"
@@ -33,6 +36,7 @@ public:
     void setUpdateText(const std::string& text) override { add("label=" + text); }
     void setOpenCaption(const std::string& caption) override { add("open=" + caption); }
     void showOpenButton() override { add("open shown"); }
+    void bringBack() override { add("window back"); }
     void setAdvertisement(const std::string& bytes, const std::string& link) override {
         add("ad=" + std::to_string(bytes.size()) + " " + link);
     }
@@ -147,8 +151,9 @@ TEST_F(SelfUpdateTest, ANewerVersionIsDownloadedCheckedAndOfferedToStart) {
     const auto events = view.events();
     EXPECT_EQ(events[0], "part0=版本v8.8");
     EXPECT_EQ(events[1], "part1=华北多线服务器正常");
-    EXPECT_EQ(events[2], "label=开始更新");
-    EXPECT_EQ(events[3], "open=打开：clipmill-8.9");
+    EXPECT_EQ(events[2], "window back");
+    EXPECT_EQ(events[3], "label=开始更新");
+    EXPECT_EQ(events[4], "open=打开：clipmill-8.9");
     EXPECT_EQ(events[events.size() - 3], "label=" + progressText(release.size(), release.size()));
     EXPECT_EQ(events[events.size() - 2], "label=更新结束");
     EXPECT_EQ(events.back(), "open shown");
@@ -214,6 +219,25 @@ TEST_F(SelfUpdateTest, AFailedDownloadSaysSoAndAnIndexFileNameWithAFolderIsRefus
     makeUpdate({server.baseUrl()}).runUpdate();
     EXPECT_EQ(view.events().back(), std::string("label=") + SelfUpdate::kFailedText);
     EXPECT_FALSE(fs::exists(dir.path() / "evil"));
+}
+
+TEST_F(SelfUpdateTest, TheVersionLoopShowsCurrentAndNewestEveryMinute) {
+    publishIndex("8.9", "");
+    WindowState window(controlTable());
+    FakeClock fake;
+    StopSignal loopStop;
+    Waiter loopWaiter(fake, loopStop);
+    std::thread loop([&] { showVersionLoop(UpdateServers{{server.baseUrl()}, "clipmill"}, window, loopWaiter); });
+    for (int i = 0; i < 500 && window.statusPart("状态条1", 3).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(window.statusPart("状态条1", 3), "当前：8.8   最新版：8.9");
+    publishIndex("8.8", "");
+    for (int i = 0; i < 500 && window.statusPart("状态条1", 3) != "当前：8.8   最新版：8.8"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(window.statusPart("状态条1", 3), "当前：8.8   最新版：8.8");
+    loopStop.request();
+    loop.join();
+    EXPECT_GE(fake.now(), Millis(66000));
 }
 
 TEST_F(SelfUpdateTest, NoServersMeansNoRequestAndNoPrompt) {
