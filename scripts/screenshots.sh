@@ -32,7 +32,10 @@ for _ in $(seq 300); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$display_file")"
 
-"$work/clipmill" &
+# A home whose documents already hold the disclaimer's agreement, so no box stands in the way.
+mkdir -p "$work/home/Documents"
+printf 'agreed\r\n' >"$work/home/Documents/qmxr.dll"
+HOME="$work/home" "$work/clipmill" &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Clipmillv' | head -n1)
 [ -n "$window" ] || { echo "screenshots: the main window did not appear" >&2; exit 1; }

@@ -84,10 +84,10 @@ void ProgramTest::writeSettings(const std::vector<std::pair<std::string, std::st
     std::ofstream(programDir / "data" / "setsoft.ini", std::ios::binary) << utf8ToGbk(text);
 }
 
-// The program's home holds the disclaimer's agreement, as on a machine where it was accepted.
 void ProgramTest::startProgram() {
     const std::filesystem::path home = dir.path() / "home";
-    if (!std::filesystem::exists(home / "Documents" / "qmxr.dll")) dir.write("home/Documents/qmxr.dll", "agreed");
+    fs::create_directories(home / "Documents");
+    if (disclaimerAccepted && !fs::exists(home / "Documents" / "qmxr.dll")) dir.write("home/Documents/qmxr.dll", "agreed");
     program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()},
                                              std::map<std::string, std::string>{{"HOME", home.string()}});
 }

@@ -25,6 +25,8 @@ protected:
     // Text fields of the settings file, written as the program writes it (GBK, CR LF).
     void writeSettings(const std::vector<std::pair<std::string, std::string>>& textFields);
 
+    // Starts the program with a home folder of its own; its documents hold the disclaimer's
+    // agreement unless `disclaimerAccepted` was set false first.
     void startProgram();
     // The id of the visible window whose name starts with `name`, or "" after the timeout.
     std::string waitForWindow(const std::string& name, int timeoutMs);
@@ -45,6 +47,7 @@ protected:
     std::unique_ptr<VirtualDisplay> display;
     std::unique_ptr<PracticeSite> site;
     std::unique_ptr<ChildProcess> program;
+    bool disclaimerAccepted = true;
 };
 
 }  // namespace clipmill::testing

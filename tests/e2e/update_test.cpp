@@ -84,11 +84,8 @@ TEST_F(UpdateE2e, TheSameVersionAsksNothing) {
 }
 
 TEST_F(ProgramTest, TheDisclaimerStandsBeforeTheMainWindowOnceAndOkIsRemembered) {
+    disclaimerAccepted = false;  // a fresh machine
     startProgram();
-    fs::remove(dir.path() / "home" / "Documents" / "qmxr.dll");  // a fresh machine
-    program.reset();
-    program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()},
-                                             std::map<std::string, std::string>{{"HOME", (dir.path() / "home").string()}});
     const std::string box = waitForWindow("免责声明", 30000);
     ASSERT_FALSE(box.empty());
     EXPECT_TRUE(waitForWindow("Clipmillv8.8", 500).empty());
