@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStyleFactory>
 #include <memory>
 
 #include "app/endpoints.h"
+#include "app/fatal_error.h"
 #include "app/program.h"
 #include "app/relaunch.h"
 #include "app/startup_work.h"
@@ -12,6 +14,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_clipboard.h"
 #include "ui/qt_dialogs.h"
+#include "ui/qt_text.h"
 #include "ui/startup_window.h"
 
 namespace {
@@ -23,12 +26,28 @@ clipmill::ScreenSize primaryScreenSize() {
     return {size.width(), size.height()};
 }
 
+void useProgramLook(QApplication& app) {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    clipmill::ui::useChineseFont(app);
+}
+
+// The reporter's box: the reporter process has no application until it needs this one.
+clipmill::FatalErrorBox fatalErrorBox(int argc, char** argv) {
+    return [argc, argv](const std::string& caption, const std::string& text) mutable {
+        QApplication app(argc, argv);
+        useProgramLook(app);
+        QMessageBox::critical(nullptr, clipmill::ui::toQt(caption), clipmill::ui::withLf(clipmill::ui::toQt(text)));
+    };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    clipmill::startCrashReporter(clipmill::Program::executableDir(), fatalErrorBox(argc, argv));
+    clipmill::installFatalErrorHandler();
+
     QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    clipmill::ui::useChineseFont(app);
+    useProgramLook(app);
 
     clipmill::ui::QtDialogs dialogs;
     clipmill::ui::QtClipboard clipboard(&app);

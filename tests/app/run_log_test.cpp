@@ -4,44 +4,34 @@
 
 #include <thread>
 
+#include "fixtures/local_time.h"
 #include "fixtures/temp_dir.h"
 #include "support/gbk.h"
 
 namespace clipmill::testing {
 namespace {
 
-std::tm at(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
-}
-
 TEST(RunLog, TimeStampTakesItsShortestForm) {
     struct Case {
         std::tm moment;
         const char* stamp;
     } cases[] = {
-        {at(2021, 5, 29, 9, 5, 0), "2021年5月29日9时5分"},
-        {at(2021, 5, 29, 0, 0, 7), "2021年5月29日0时0分7秒"},
-        {at(2021, 5, 29, 0, 0, 0), "2021年5月29日"},
-        {at(2021, 5, 29, 14, 0, 0), "2021年5月29日14时"},
-        {at(2021, 12, 1, 23, 59, 59), "2021年12月1日23时59分59秒"},
+        {localTime(2021, 5, 29, 9, 5, 0), "2021年5月29日9时5分"},
+        {localTime(2021, 5, 29, 0, 0, 7), "2021年5月29日0时0分7秒"},
+        {localTime(2021, 5, 29, 0, 0, 0), "2021年5月29日"},
+        {localTime(2021, 5, 29, 14, 0, 0), "2021年5月29日14时"},
+        {localTime(2021, 12, 1, 23, 59, 59), "2021年12月1日23时59分59秒"},
     };
     for (const auto& c : cases) EXPECT_EQ(RunLog::timeStamp(c.moment), c.stamp);
-    EXPECT_EQ(RunLog::fileName(at(2021, 5, 29, 1, 2, 3)), "运行日志2021年5月29日.txt");
+    EXPECT_EQ(RunLog::fileName(localTime(2021, 5, 29, 1, 2, 3)), "运行日志2021年5月29日.txt");
 }
 
 TEST(RunLog, NewestLineFirstInGbkWithCrLf) {
     TempDir dir;
-    std::tm now = at(2021, 5, 29, 9, 5, 0);
+    std::tm now = localTime(2021, 5, 29, 9, 5, 0);
     RunLog log(dir.path(), [&] { return now; });
     log.write("启动窗口创建完毕");
-    now = at(2021, 5, 29, 9, 5, 1);
+    now = localTime(2021, 5, 29, 9, 5, 1);
     log.write("启动窗口线程");
     const std::string bytes = dir.read("运行日志2021年5月29日.txt");
     EXPECT_EQ(gbkToUtf8(bytes),
@@ -51,10 +41,10 @@ TEST(RunLog, NewestLineFirstInGbkWithCrLf) {
 
 TEST(RunLog, LinesAfterMidnightGoToTheNextDaysFile) {
     TempDir dir;
-    std::tm now = at(2021, 5, 29, 23, 59, 59);
+    std::tm now = localTime(2021, 5, 29, 23, 59, 59);
     RunLog log(dir.path(), [&] { return now; });
     log.write("a");
-    now = at(2021, 5, 30, 0, 0, 0);
+    now = localTime(2021, 5, 30, 0, 0, 0);
     log.write("b");
     EXPECT_EQ(gbkToUtf8(dir.read("运行日志2021年5月29日.txt")), "2021年5月29日23时59分59秒   a\r\n");
     EXPECT_EQ(gbkToUtf8(dir.read("运行日志2021年5月30日.txt")), "2021年5月30日   b\r\n");
@@ -62,14 +52,14 @@ TEST(RunLog, LinesAfterMidnightGoToTheNextDaysFile) {
 
 TEST(RunLog, MissingDataFolderWritesNothing) {
     TempDir dir;
-    RunLog log(dir.path() / "data", [] { return at(2021, 5, 29, 1, 0, 0); });
+    RunLog log(dir.path() / "data", [] { return localTime(2021, 5, 29, 1, 0, 0); });
     log.write("x");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "data"));
 }
 
 TEST(RunLog, ConcurrentWritersNeverLoseOrMixLines) {
     TempDir dir;
-    RunLog log(dir.path(), [] { return at(2021, 5, 29, 1, 0, 0); });
+    RunLog log(dir.path(), [] { return localTime(2021, 5, 29, 1, 0, 0); });
     auto writer = [&](const std::string& who) {
         for (int i = 0; i < 100; ++i) log.write(who + std::to_string(i));
     };

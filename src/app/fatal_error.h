@@ -1,0 +1,26 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace clipmill {
+
+// Shows the fatal-error box with `caption` and `text` and returns once it is closed.
+using FatalErrorBox = std::function<void(const std::string& caption, const std::string& text)>;
+
+// The first call of main, while the process has no other thread: when data/endpoints.ini in
+// `programDir` names a report endpoint, forks the reporter that will show `showBox` and send
+// the report should the program fail. The reporter holds no display, window or file of the
+// program and ends when the program does. Returns the reporter's process id, 0 for none.
+pid_t startCrashReporter(const std::filesystem::path& programDir, FatalErrorBox showBox);
+
+// From here on a fatal signal (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) or std::terminate
+// hands the error number and message to the reporter, waits until it has shown the box and
+// sent the report (or has died), and ends the program with exit status 255. Without a
+// reporter the program ends with 255 at once.
+void installFatalErrorHandler();
+
+}  // namespace clipmill
