@@ -44,7 +44,6 @@ clipmill::FatalErrorBox fatalErrorBox(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     clipmill::startCrashReporter(clipmill::Program::executableDir(), fatalErrorBox(argc, argv));
-    clipmill::installFatalErrorHandler();
 
     QApplication app(argc, argv);
     useProgramLook(app);
@@ -66,7 +65,8 @@ int main(int argc, char** argv) {
         mainWindow->show();
     };
     clipmill::ui::StartupWindow startup([&](clipmill::ui::StartupWindow& window) {
-        clipmill::ui::runStartupSequence(window, program.log(), *startupWork, {}, openMainWindow);
+        clipmill::ui::runStartupSequence(window, program.log(), *startupWork, clipmill::installFatalErrorHandler,
+                                         openMainWindow);
     });
     startupDialogs.setParentWindow(&startup);
     startupWork = std::make_unique<clipmill::StartupWork>(clipmill::StartupWork::Services{
