@@ -30,7 +30,8 @@ constexpr FatalSignal kFatalSignals[] = {
 
 std::atomic_flag handling = ATOMIC_FLAG_INIT;
 std::atomic<pid_t> handlerOwner{0};
-// A stack of its own for the handler, so a stack overflow still reaches it.
+// A stack of its own for the handler, so a stack overflow of the thread that installed it
+// (the interface thread) still reaches it.
 alignas(16) char handlerStack[64 * 1024];
 
 void append(crash::Notice& notice, const char* text, std::size_t length) {
@@ -43,7 +44,7 @@ void append(crash::Notice& notice, const char* text, std::size_t length) {
 void append(crash::Notice& notice, const char* text) { append(notice, text, std::strlen(text)); }
 
 void appendHex(crash::Notice& notice, std::uintptr_t value) {
-    char digits[2 + 2 * sizeof value];
+    char digits[2 * sizeof value];
     std::size_t used = 0;
     do {
         digits[sizeof digits - 1 - used++] = "0123456789abcdef"[value & 0xF];
