@@ -8,7 +8,10 @@
 #include <set>
 #include <thread>
 
+#include "accounts/account_store.h"
+#include "accounts/list_operations.h"
 #include "engine/forbidden_hours.h"
+#include "fixtures/recording_dialogs.h"
 #include "engine/run_harness.h"
 #include "support/random.h"
 
@@ -492,6 +495,73 @@ TEST(RunController, SelectingAnotherRowDuringARunDoesNotRedirectIt) {
     EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "2");
     EXPECT_EQ(h.table.cell(1, kColumnDoneToday), "");
     EXPECT_EQ(h.table.cell(2, kColumnDoneToday), "2");
+}
+
+// The user edits the list while a video is being published: "修改账号信息" on another row
+// and "删除本账号" of a third. The worker stays with its own account and folder, writes
+// its cells on that account's row and goes on with the account after it.
+TEST(RunController, ListEditsDuringARunLeaveTheWorkerOnItsOwnAccount) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "2"}});
+    h.publisher.setDurationSeconds(5);
+    h.addAccount("100", 2);
+    h.addAccount("101", 2);
+    h.addAccount("102", 0);
+    const std::string moved = h.folderOf("102-new");
+    std::filesystem::create_directories(moved);
+    for (int v = 1; v <= 2; ++v) h.material.queue(moved, h.dir.write("videos/102-new/" + std::to_string(v) + ".mp4", "v").string());
+    RecordingDialogs dialogs;
+    AccountStore store(h.dir.path(), h.window, h.table, dialogs);
+    AccountListOperations operations(h.window, h.table, store, h.dir.path());
+    h.publisher.onStart = [&](int call) {
+        if (call != 0) return;
+        operations.selectRow(2);
+        h.window.setText(AccountStore::kFolderField, moved);
+        store.modifyAccount();
+        operations.selectRow(1);
+        operations.deleteEditedAccount();
+    };
+    h.runToEnd();
+
+    std::vector<std::string> published;
+    for (const auto& job : h.publisher.jobs()) published.push_back(job.text("缓存id") + ":" + job.text("视频路径"));
+    EXPECT_EQ(published, (std::vector<std::string>{"100:" + h.folderOf("100") + "/1.mp4", "100:" + h.folderOf("100") + "/2.mp4",
+                                                   "102:" + moved + "/1.mp4", "102:" + moved + "/2.mp4"}));
+    EXPECT_EQ(h.table.cell(0, kColumnFolder), h.folderOf("100"));
+    EXPECT_EQ(h.table.cell(1, kColumnId), "102");
+    EXPECT_EQ(h.table.cell(1, kColumnDoneToday), "2");
+    EXPECT_EQ(h.table.cell(1, kColumnPublishing), moved + "/2.mp4");
+    EXPECT_EQ(h.window.text("编辑框_账号序列"), "3");
+}
+
+TEST(RunController, DeletingTheWorkersOwnAccountEndsItsTurn) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "3"}, {"编辑框_视频间隔", "2"}, {"编辑框_视频间隔1", "2"}});
+    h.publisher.setDurationSeconds(5);
+    h.addAccount("100", 3);
+    h.addAccount("101", 1);
+    RecordingDialogs dialogs;
+    AccountStore store(h.dir.path(), h.window, h.table, dialogs);
+    AccountListOperations operations(h.window, h.table, store, h.dir.path());
+    h.publisher.onStart = [&](int call) {
+        if (call != 0) return;
+        operations.selectRow(0);
+        operations.deleteEditedAccount();
+    };
+    h.runToEnd();
+
+    const auto jobs = h.publisher.jobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].text("缓存id"), "100");
+    EXPECT_EQ(jobs[1].text("缓存id"), "101");
+    EXPECT_EQ(h.material.disposed().size(), 2u);  // the video the site had still left its folder
+    // Account 100's pause did not land on the row of 101, which moved up into its place.
+    const auto status = h.cellHistory(0, kColumnStatus);
+    EXPECT_EQ(std::count(status.begin(), status.end(), "延时2秒后继续"), 1);
+    EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "1");
+    EXPECT_EQ(h.window.text("编辑框_账号序列"), "2");
 }
 
 // Stop must end the worker within a second wherever it is: publishing, pausing,
