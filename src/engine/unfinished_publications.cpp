@@ -10,14 +10,16 @@ constexpr int kWatchMs = 10000;
 constexpr int kLookMs = 500;
 
 // The reason word when the submit did not go through, or "" when it did. The page may
-// still be waiting for the site's answer, so it is watched for a while.
+// still be waiting for the site's answer, and a browser busy with it may not answer at
+// once, so it is watched for a while.
 std::string decideSubmit(const JournalEntry& submitting,
                          const std::function<std::string(const std::string&)>& pageAddressOf, Waiter& waiter) {
+    bool answered = false;
     for (int watched = 0;; watched += kLookMs) {
         const std::string address = pageAddressOf ? pageAddressOf(submitting.accountId) : std::string();
-        if (address.empty()) return kFailBrowserGone;
-        if (addressWithoutQuery(address) != submitting.landedAddress) return {};
-        if (watched >= kWatchMs || !waiter.waitMs(kLookMs)) return kFailSubmitRefused;
+        if (!address.empty() && addressWithoutQuery(address) != submitting.landedAddress) return {};
+        answered = answered || !address.empty();
+        if (watched >= kWatchMs || !waiter.waitMs(kLookMs)) return answered ? kFailSubmitRefused : kFailBrowserGone;
     }
 }
 

@@ -129,6 +129,12 @@ void PracticeSite::setAccountState(const std::string& state) {
     if (!result || result->status != 200) throw std::runtime_error("practice site refused state " + state);
 }
 
+void PracticeSite::setKnobs(const std::string& form) {
+    httplib::Client client("127.0.0.1", port_);
+    auto result = client.Post("/__control/knobs", form, "application/x-www-form-urlencoded");
+    if (!result || result->status != 200) throw std::runtime_error("practice site refused knobs " + form);
+}
+
 VirtualDisplay::VirtualDisplay(int width, int height) {
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     server_ = std::make_unique<ChildProcess>(

@@ -48,6 +48,8 @@ public:
     std::string url(const std::string& path) const;
     // Switches what the upload page shows: "ok", "login", "login-query" or "banned".
     void setAccountState(const std::string& state);
+    // Sets knobs named like the site's flags: "submit-answer-ms=4000&moved-upload=1".
+    void setKnobs(const std::string& form);
 
 private:
     std::unique_ptr<ChildProcess> process_;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/run_log.h"
+#include "engine/publication_journal.h"
 #include "support/gbk.h"
 
 namespace clipmill::testing {
@@ -127,6 +128,21 @@ void ProgramTest::closeFromTitleBar(const std::string& window) {
 }
 
 int ProgramTest::waitForExit(int timeoutMs) { return program->wait(timeoutMs); }
+
+void ProgramTest::killProgram() {
+    ::kill(program->pid(), SIGKILL);
+    program->wait(5000);
+    program.reset();
+}
+
+void ProgramTest::killBrowsers() { killProcessesMentioning((programDir / "huancun").string()); }
+
+std::vector<std::string> ProgramTest::journalEvents() const {
+    std::vector<std::string> events;
+    for (const auto& entry : PublicationJournal(programDir / "data" / "发布记录.jsonl").read())
+        events.push_back(entry.reason.empty() ? entry.event : entry.event + " " + entry.reason);
+    return events;
+}
 
 std::string ProgramTest::readLog() const {
     std::time_t t = std::time(nullptr);

@@ -35,6 +35,13 @@ protected:
     // The exit code of the program, -1 while it runs after `timeoutMs`.
     int waitForExit(int timeoutMs);
 
+    // Ends the program at once, as a crash or a power cut would.
+    void killProgram();
+    // Kills the browsers the program started, as a crash of the browser would.
+    void killBrowsers();
+    // "event reason" of each line of the program's publication journal.
+    std::vector<std::string> journalEvents() const;
+
     std::string xdotool(const std::vector<std::string>& arguments);
     std::string readLog() const;  // today's run log, as UTF-8
     std::string settingsText() const;  // setsoft.ini, as UTF-8
