@@ -70,6 +70,10 @@ private:
     bool hadPrevious_ = false;
 };
 
+// Ends every process whose command line names `path`: the browsers a program started in
+// sessions of their own, which outlive it on purpose.
+void killProcessesMentioning(const std::string& path);
+
 // Runs a program and gives what it wrote to its standard output.
 std::string runAndRead(const std::vector<std::string>& argv, int timeoutMs = 10000);
 

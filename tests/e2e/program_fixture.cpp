@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Ends every process whose command line names `path`: the browsers the program started
-// in sessions of their own, which outlive it on purpose.
-void killProcessesMentioning(const std::string& path) {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find(path) != std::string::npos) ::kill(std::stoi(pid), SIGKILL);
-    }
-}
-
 std::string jsonEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -47,6 +35,23 @@ std::string readFile(const fs::path& file) {
 }
 
 }  // namespace
+
+int countIn(const fs::path& file, const std::string& needle) {
+    std::ifstream in(file);
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(needle) != std::string::npos) ++count;
+    return count;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
 
 void ProgramTest::SetUp() {
     programDir = dir.path() / "Clip mill \"demo\" folder";

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,11 @@
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
+
+// The number of lines of the file that contain `needle`.
+int countIn(const std::filesystem::path& file, const std::string& needle);
+// Polls until the condition holds; false when it did not within the limit.
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit);
 
 // The real program, copied into a program folder whose path has spaces and quotes, run on a
 // virtual display of its own, with its site addresses pointed at the practice site.

@@ -16,22 +16,6 @@ namespace fs = std::filesystem;
 const char* const kMainWindow = "Clipmillv8.8";
 const std::vector<std::string> kPublishedOnce = {"submitting", "submitted", "disposed"};
 
-int countIn(const fs::path& file, const std::string& needle) {
-    std::ifstream in(file);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        if (line.find(needle) != std::string::npos) ++count;
-    return count;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 // The moments around the submit, with the real program: one account, one video, deleted
 // once published, the run looping over the account every two seconds.

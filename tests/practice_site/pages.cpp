@@ -112,7 +112,7 @@ $('.video-input').addEventListener('change', async (e) => {
   const title = $('.input-box-v2-1-val');
   if (!title.value) title.value = file.name.replace(/\.[^.]*$/, '');
   offerSystemCovers();
-  try { await send('video', file); } catch (error) { showProgress(0, '上传失败'); return; }
+  try { await (await send('video', file)).json(); } catch (error) { showProgress(0, '上传失败'); return; }
   runProgress();
 });
 $('.cover-input').addEventListener('change', (e) => {
