@@ -75,7 +75,7 @@ void AccountStore::appendRowFor(const fs::path& file) {
     AccountRecord record;
     bool readable = readIntoSharedRecord(file, record);
     int row = table_.appendRow();
-    table_.setCurrentRow(row);
+    table_.chooseRow(row);
     table_.setCell(row, kColumnIndex, std::to_string(row + 1));
     table_.setCell(row, kColumnNick, record.text("昵称"));
     table_.setCell(row, kColumnFolder, record.text("素材目录"));
@@ -93,7 +93,7 @@ void AccountStore::loadAccountList() {
 
 void AccountStore::addAccount() {
     int row = table_.appendRow();
-    table_.setCurrentRow(row);
+    table_.chooseRow(row);
     std::string id = nextFreeId();
     window_.setText(kIdField, id);
     std::string folder = window_.text(kFolderField);
@@ -133,7 +133,7 @@ void AccountStore::modifyAccount() {
     if (!validateEditFields()) return;
     std::string id = window_.text(kIdField);
     std::string folder = window_.text(kFolderField);
-    int row = table_.currentRow();
+    int row = table_.selectedRow();
     table_.setCell(row, kColumnIndex, std::to_string(row + 1));
     table_.setCell(row, kColumnFolder, folder);
     table_.setCell(row, kColumnId, id);

@@ -33,7 +33,7 @@ public:
     void loadAccountList();
     // Creates an account with the next free id and the material folder of the window.
     void addAccount();
-    // Writes the edited id's material folder into its file and into row currentRow.
+    // Writes the edited id's material folder into its file and into the selected row.
     void modifyAccount();
     // Deletes the id's file for good; a missing file is no error.
     void deleteAccountFile(const std::string& id);

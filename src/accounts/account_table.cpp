@@ -78,6 +78,9 @@ void AccountTable::removeRow(int row) {
         std::lock_guard lock(mutex_);
         if (row < 0 || row >= static_cast<int>(rows_.size())) return;
         rows_.erase(rows_.begin() + row);
+        const int selected = selectedRow_.load();
+        if (selected == row) selectedRow_ = -1;
+        if (selected > row) selectedRow_ = selected - 1;
     }
     notify({Change::RowRemoved, row});
 }
@@ -89,6 +92,9 @@ void AccountTable::moveRowToBottom(int row) {
         Row moved = std::move(rows_[row]);
         rows_.erase(rows_.begin() + row);
         rows_.push_back(std::move(moved));
+        const int selected = selectedRow_.load();
+        if (selected == row) selectedRow_ = static_cast<int>(rows_.size()) - 1;
+        if (selected > row) selectedRow_ = selected - 1;
     }
     notify({Change::RowMoved, row});
 }
@@ -97,11 +103,19 @@ void AccountTable::clear() {
     {
         std::lock_guard lock(mutex_);
         rows_.clear();
+        selectedRow_ = -1;
     }
     notify({Change::Reset});
 }
 
 void AccountTable::setCurrentRow(int row) { currentRow_.store(row); }
+
+void AccountTable::setSelectedRow(int row) { selectedRow_.store(row); }
+
+void AccountTable::chooseRow(int row) {
+    setCurrentRow(row);
+    setSelectedRow(row);
+}
 
 int AccountTable::subscribe(Listener listener) { return listeners_.add(std::move(listener)); }
 

@@ -58,9 +58,16 @@ public:
     void moveRowToBottom(int row);
     void clear();
 
-    // The row that list operations and the run act on; 0-based, -1 when none.
+    // The row the run works on and whose count a new turn clears; 0-based, -1 when none.
     int currentRow() const { return currentRow_.load(); }
     void setCurrentRow(int row);
+    // The row the user chose last (selected, logged in, added, loaded): the one the list
+    // operations act on, also while a run moves currentRow. It follows its row when rows
+    // above it are removed or moved, and is -1 once its own row is gone.
+    int selectedRow() const { return selectedRow_.load(); }
+    void setSelectedRow(int row);
+    // Both of the above: the user's choice when no run is in the way.
+    void chooseRow(int row);
 
     int subscribe(Listener listener);
     void unsubscribe(int id);
@@ -71,6 +78,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     std::atomic<int> currentRow_{-1};
+    std::atomic<int> selectedRow_{-1};
     ListenerList<Listener> listeners_;
 };
 

@@ -25,7 +25,7 @@ AccountListOperations::~AccountListOperations() {
 
 void AccountListOperations::selectRow(int row) {
     if (row < 0 || row >= table_.rowCount()) return;
-    table_.setCurrentRow(row);
+    table_.chooseRow(row);
     window_.setText(AccountStore::kIdField, table_.cell(row, kColumnId));
     const std::string folder = table_.cell(row, kColumnFolder);
     if (!folder.empty()) window_.setText(AccountStore::kFolderField, folder);
@@ -39,7 +39,7 @@ void AccountListOperations::deleteRowAccount(int row) {
 
 void AccountListOperations::deleteEditedAccount() {
     store_.deleteAccountFile(window_.text(AccountStore::kIdField));
-    table_.removeRow(table_.currentRow());
+    table_.removeRow(table_.selectedRow());
 }
 
 void AccountListOperations::clearList() {
@@ -49,7 +49,7 @@ void AccountListOperations::clearList() {
 
 std::optional<std::string> AccountListOperations::pickForLogIn(int row) {
     if (row < 0 || row >= table_.rowCount()) return std::nullopt;
-    table_.setCurrentRow(row);
+    table_.chooseRow(row);
     std::string accountId = table_.cell(row, kColumnId);
     window_.setText(AccountStore::kIdField, accountId);
     return accountId;

@@ -32,8 +32,8 @@ public:
     void selectRow(int row);
     // "删除此账号": deletes the row's file and reloads the list, renumbered from 1.
     void deleteRowAccount(int row);
-    // "删除本账号": deletes the edited id's file and removes row currentRow; the other rows
-    // keep their numbers.
+    // "删除本账号": deletes the edited id's file and removes the selected row; the other
+    // rows keep their numbers.
     void deleteEditedAccount();
     // "清空账号列表": empties the list and sends every account file to the trash.
     void clearList();

@@ -13,6 +13,7 @@
 #include "engine/job_composer.h"
 #include "engine/stand_ins.h"
 #include "engine/title_pool.h"
+#include "engine/unfinished_publications.h"
 #include "engine/video_material.h"
 #include "net/redial.h"
 #include "settings/control_table.h"
@@ -59,7 +60,9 @@ struct Program::Services {
                                    },
                                    [this](const std::string& title) { browser.setBrowserTitle(title); },
                                    [this](const UploadJob& job) { return composer.composeTitle(job); },
-                                   {}}),
+                                   {},
+                                   [this] { return browser.landedUploadPage(); },
+                                   browser.addresses().loginPage}),
           redialer(program.window_, loadOutsideAddresses(program.programDir_).ipEcho) {}
 
     RunServices forRun() { return RunServices{material, composer, publisher, redialer, browser}; }
@@ -87,10 +90,11 @@ Program::Program(fs::path programDir, Desktop desktop)
       window_(controlTable()),
       store_(programDir_, window_, accounts_, desktop_.dialogs),
       log_(programDir_ / "data"),
+      journal_(programDir_ / "data" / "发布记录.jsonl"),
       services_(std::make_unique<Services>(*this)) {
     auto readAccount = [](const fs::path& path, AccountRecord& record) { return readAccountFile(path, record); };
     run_ = std::make_unique<RunController>(
-        RunEnvironment{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), readAccount, {}});
+        RunEnvironment{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), readAccount, {}, &journal_});
 }
 
 Program::~Program() {
@@ -116,6 +120,17 @@ void Program::prepareMainWindow() {
     window_.setCaption(kMainWindowName, mainWindowCaption());
     services_->browser.initBrowserEnvironment(InitOrder::StartUp);
     window_.setCaption("标签15", programDir_.string() + "/");
+    finishUnfinishedPublications();
+}
+
+// Before the window takes a Start: the disposal settings are restored by now.
+void Program::finishUnfinishedPublications() {
+    StopSignal never;
+    Waiter waiter(clock_, never);
+    BrowserSession& browser = services_->browser;
+    finishOpenPublications(journal_, services_->material,
+                           [&browser](const std::string& accountId) { return browser.pageAddressOf(accountId); },
+                           waiter);
 }
 
 void Program::loadListsInBackground() {

@@ -13,6 +13,7 @@
 #include "app/run_log.h"
 #include "app/version.h"
 #include "browser/browser_session.h"
+#include "engine/publication_journal.h"
 #include "engine/run_controller.h"
 #include "settings/window_state.h"
 #include "support/clipboard.h"
@@ -55,12 +56,14 @@ public:
     RunController& run() { return *run_; }
     BrowserSession& browser();
     RunLog& log() { return log_; }
+    PublicationJournal& journal() { return journal_; }
     Dialogs& dialogs() { return desktop_.dialogs; }
     Clipboard& clipboard() { return desktop_.clipboard; }
     BrowserAutomation& automation();
 
     // The steps of the main window's creation that need no window: folders, the cover
-    // folder default, the saved settings, the caption, the browser environment.
+    // folder default, the saved settings, the caption, the browser environment, and the
+    // publications an earlier process left unfinished.
     void prepareMainWindow();
     // One second after the main window opened: the account list and the zone lists,
     // each loaded on a thread of its own.
@@ -72,6 +75,8 @@ public:
 private:
     struct Services;
 
+    void finishUnfinishedPublications();
+
     std::filesystem::path programDir_;
     Desktop desktop_;
     SystemClock clock_;
@@ -79,6 +84,7 @@ private:
     AccountTable accounts_;
     AccountStore store_;
     RunLog log_;
+    PublicationJournal journal_;
     std::unique_ptr<Services> services_;
     std::unique_ptr<RunController> run_;  // after the services: it stops its run before they go
     std::vector<std::thread> loaders_;

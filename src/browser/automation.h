@@ -33,6 +33,8 @@ public:
     virtual int form_browser_start(const std::string& url, const BrowserStartRecord& record) = 0;
     // Handles of the browsers that can be reached now.
     virtual std::vector<int> form_connect_started() = 0;
+    // The handle of the browser running on `profileDir` now, 0 when none is; starts nothing.
+    virtual int form_find_started(const std::string& profileDir) { return 0; }
     virtual int form_session_isconnected(int handle) = 0;
     // Leaves the driven tab and closes every other one.
     virtual int form_close_other_pages(int handle) = 0;

@@ -3,6 +3,7 @@
 #include <rapidjson/document.h>
 
 #include "browser/interrupt.h"
+#include "engine/publication_journal.h"
 
 namespace clipmill {
 
@@ -96,7 +97,7 @@ bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
         return tryStart(job.text("缓存id"), waiter) != 0;
     }
     automation.form_active_page(current);
-    if (automation.form_get_page_url(current) != services_.addresses.uploadPage) {
+    if (!showsUploadPage(automation.form_get_page_url(current))) {
         automation.form_js_dialog_overwrite(current);
         automation.form_forward_url(current, services_.addresses.uploadPage);
         if (automation.form_page_isloaded(current) == 0) waiter.waitMs(2000);
@@ -104,10 +105,21 @@ bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
     return true;
 }
 
-bool BrowserSession::accountUnusable() {
-    auto& automation = services_.automation;
-    return automation.form_get_html(handle()).find(kBannedText) != std::string::npos ||
-           automation.form_get_page_url(handle()) == services_.addresses.loginPage;
+// The configured address, or the one the site moved it to when it last loaded.
+bool BrowserSession::showsUploadPage(const std::string& address) const {
+    if (address.empty()) return false;
+    const std::string page = addressWithoutQuery(address);
+    return page == addressWithoutQuery(services_.addresses.uploadPage) || page == landedUploadPage();
+}
+
+std::string BrowserSession::landedUploadPage() const {
+    std::lock_guard lock(landedMutex_);
+    return landed_;
+}
+
+std::string BrowserSession::pageAddressOf(const std::string& accountId) {
+    const int found = services_.automation.form_find_started(profileDirectory(accountId));
+    return found > 0 ? services_.automation.form_get_page_url(found) : std::string();
 }
 
 int BrowserSession::openAccountPage(const UploadJob& job, PublishContext& context) {
@@ -120,10 +132,20 @@ int BrowserSession::openAccountPage(const UploadJob& job, PublishContext& contex
         if (context.giveUpCheck && !context.giveUpCheck()) return 0;
         present = tryStart(job.text("缓存id"), context.waiter) != 0;
     }
-    if (accountUnusable()) {
-        services_.accounts.setCell(context.row, kColumnIndex, kBannedMark);
+    auto& automation = services_.automation;
+    const bool banned = automation.form_get_html(handle()).find(kBannedText) != std::string::npos;
+    const std::string address = banned ? std::string() : automation.form_get_page_url(handle());
+    if (banned || address == services_.addresses.loginPage) {
+        services_.accounts.setCell(context.currentRow(), kColumnIndex, kBannedMark);
+        context.fail(kFailBanned);
         return 0;
     }
+    if (address.empty()) {
+        context.fail(context.waiter.stopped() ? kFailStopped : kFailBrowserGone);
+        return 0;
+    }
+    std::lock_guard lock(landedMutex_);
+    landed_ = addressWithoutQuery(address);
     return 1;
 }
 

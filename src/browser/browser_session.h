@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "accounts/account_record.h"
@@ -60,6 +61,13 @@ public:
     // 1: the upload page of a usable account is showing; 0: banned, logged out or given up.
     int openAccountPage(const UploadJob& job, PublishContext& context);
 
+    // The upload page's address, without query and fragment, as it was once it had loaded
+    // for the current publication (after the site's redirects); "" before the first.
+    std::string landedUploadPage() const;
+    // The address the browser running on the account's profile shows now; "" when no
+    // browser runs there or it does not answer. Starts and changes nothing.
+    std::string pageAddressOf(const std::string& accountId);
+
     void setBrowserTitle(const std::string& title) override;
     void closeBrowser() override;
     void closeAllBrowsers();
@@ -73,11 +81,14 @@ public:
 
 private:
     int tryStart(const std::string& accountId, Waiter& waiter);
-    bool accountUnusable();
+    bool showsUploadPage(const std::string& address) const;
+
 
     Services services_;
     std::atomic<int> handle_{0};
     MemoryTrimmer trimmer_;
+    mutable std::mutex landedMutex_;
+    std::string landed_;
     StopSignal ownStop_;
     Waiter ownWaiter_;
 };

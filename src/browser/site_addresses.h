@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "support/web_address.h"
+
 namespace clipmill {
 
 // The two pages of the site the browser session knows by address.

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "browser/interrupt.h"
+#include "browser/site_addresses.h"
+#include "engine/publication_journal.h"
 #include "engine/job_composer.h"
 #include "support/random.h"
 
@@ -33,6 +35,11 @@ constexpr int kMostRecommendedTags = 20;
 constexpr int kMostCoverRetries = 10;
 constexpr int kMostCoverLoadingSeconds = 16;
 constexpr int kMostSubmitClicks = 3;
+// After a click on submit the page may take a while to hear back from the site; it is
+// watched this long before the next click, so that a slow answer is not submitted twice.
+constexpr int kFirstSubmitLookMs = 2000;
+constexpr int kSubmitLookMs = 500;
+constexpr int kSubmitWatchMs = 10000;
 
 std::vector<std::string> splitAtPlus(const std::string& text) {
     std::vector<std::string> pieces;
@@ -68,16 +75,22 @@ public:
             return 0;
         }
         if (!writeTitle()) return 0;
-        const bool submitted = submitVideo();
-        if (!goOn()) return 0;
-        return submitted ? 1 : 0;
+        // Once submitted, the video is published: no give-up check undoes that.
+        return submitVideo() ? 1 : 0;
     }
 
 private:
     bool wait(int ms) { return context_.waiter.waitMs(ms); }
     bool waitRandom(int low, int high) { return wait(draw(low, high)); }
     int draw(int low, int high) { return deps_.draw ? deps_.draw(low, high) : randomInclusive(low, high); }
-    bool goOn() { return !context_.waiter.stopped() && context_.giveUpCheck(); }
+    bool goOn() {
+        if (context_.waiter.stopped()) return false;
+        if (context_.giveUpCheck()) return true;
+        context_.fail(kFailGivenUp);
+        return false;
+    }
+    // A browser that was closed or died answers nothing, not even its address.
+    bool pageAnswers() { return !browser_.form_get_page_url(handle_).empty(); }
     void title(const std::string& text) { deps_.setBrowserTitle(text); }
     void click(const char* selector, int position) { browser_.form_dom_click(handle_, selector, position); }
     bool present(const char* selector) { return browser_.form_dom_isexist(handle_, selector) == 1; }
@@ -194,7 +207,7 @@ private:
         title("写简介");
         std::string text = job_.text("简介");
         if (text.empty()) text = settings_.编辑框_简介模板内容.text();
-        text = replaceAll(text, {{"{nick}", deps_.accounts.cell(context_.row, kColumnNick)},
+        text = replaceAll(text, {{"{nick}", deps_.accounts.cell(context_.currentRow(), kColumnNick)},
                                  {"{title}", std::filesystem::u8path(video_).stem().string()},
                                  {"{tag}", settings_.编辑框_固定标签.text()}});
         deps_.clipboard.setText(text);
@@ -208,15 +221,23 @@ private:
         if (!wait(2000)) return false;
         for (;;) {
             const std::string percentage = browser_.form_dom_gettext(handle_, kPercentage, 1);
+            if (percentage.empty() && !pageAnswers()) {
+                context_.fail(kFailBrowserGone);
+                return false;
+            }
             if (!wait(2000)) return false;
             title("进度：" + percentage);
-            if (!context_.giveUpCheck()) return false;
+            if (!context_.giveUpCheck()) {
+                context_.fail(kFailUploadStalled);
+                return false;
+            }
             if (browser_.form_dom_gettext(handle_, kUploadState, 0) == "上传完成") return true;
         }
     }
 
     bool writeTitle() {
         const std::optional<std::string> text = deps_.composeTitle(job_);
+        typedTitle_ = text ? *text : std::filesystem::u8path(video_).stem().string();
         if (!text) return true;
         browser_.form_dom_setvalue(handle_, kTextInput, "", 0);
         if (!wait(1000)) return false;
@@ -226,21 +247,67 @@ private:
         return wait(1000);
     }
 
+    enum class SubmitOutcome { Left, Stayed, Gone, SignedOut };
+
+    std::string landedAddress() const {
+        const std::string landed = deps_.landedUploadPage ? deps_.landedUploadPage() : std::string();
+        return landed.empty() ? addressWithoutQuery(deps_.uploadPageUrl) : landed;
+    }
+
+    // Whether the page leaves the landed address after a click. Stop does not cut this
+    // short: the site may have the video already, and only the page can tell.
+    SubmitOutcome watchForLeaving(const std::string& landed) {
+        StopSignal never;
+        InterruptScope unstoppable(never);
+        Waiter calm(context_.waiter.clock(), never);
+        for (int watched = 0; watched < kSubmitWatchMs;) {
+            const int step = watched == 0 ? kFirstSubmitLookMs : kSubmitLookMs;
+            calm.waitMs(step);
+            watched += step;
+            const std::string address = browser_.form_get_page_url(handle_);
+            const std::string page = addressWithoutQuery(address);
+            if (!page.empty() && page == addressWithoutQuery(deps_.loginPageUrl)) return SubmitOutcome::SignedOut;
+            if (!page.empty() && page != landed) return SubmitOutcome::Left;
+            if (address.empty() && browser_.form_session_isconnected(handle_) != 1) return SubmitOutcome::Gone;
+        }
+        return SubmitOutcome::Stayed;
+    }
+
+    SubmittedFields submittedFields() const {
+        auto chosen = [this](const DropDownSetting& list) {
+            const auto items = list.items();
+            const int index = list.index();
+            return index >= 0 && index < static_cast<int>(items.size()) ? items[index].text : std::string();
+        };
+        return {typedTitle_, chosen(settings_.组合框1), chosen(settings_.组合框2)};
+    }
+
     // True only when the page left the upload page after a click on submit. A page that
-    // stays put did not publish the video, and the run must not dispose of it.
+    // stays put did not publish the video, and one that does not answer confirms nothing:
+    // the run must not dispose of the video then.
     bool submitVideo() {
         title("开始发布");
-        bool left = false;
-        for (int clicks = 1; !left; ++clicks) {
+        const std::string landed = landedAddress();
+        if (context_.onSubmitting) context_.onSubmitting(landed);
+        SubmitOutcome outcome = SubmitOutcome::Stayed;
+        for (int clicks = 1; clicks <= kMostSubmitClicks + 1 && !context_.waiter.stopped(); ++clicks) {
             click(kSubmit, 0);
-            if (!wait(2000)) return false;
-            left = browser_.form_get_page_url(handle_) != deps_.uploadPageUrl;
-            if (clicks > kMostSubmitClicks) break;
+            outcome = watchForLeaving(landed);
+            if (outcome != SubmitOutcome::Stayed) break;
         }
-        if (left) title("已发表");
+        if (outcome == SubmitOutcome::Gone || outcome == SubmitOutcome::SignedOut) {
+            context_.fail(outcome == SubmitOutcome::Gone ? kFailBrowserGone : kFailBanned);
+            return false;
+        }
+        if (outcome == SubmitOutcome::Left) {
+            if (context_.onSubmitted) context_.onSubmitted(submittedFields());
+            title("已发表");
+        } else {
+            context_.fail(context_.waiter.stopped() ? kFailStopped : kFailSubmitRefused);
+        }
         browser_.form_js_dialog_overwrite(handle_);
         browser_.form_forward_url(handle_, deps_.uploadPageUrl);
-        return left;
+        return outcome == SubmitOutcome::Left;
     }
 
     UploadPageDeps& deps_;
@@ -249,6 +316,7 @@ private:
     PublishContext& context_;
     BrowserAutomation& browser_;
     std::string video_;
+    std::string typedTitle_;
     int handle_ = 0;
 };
 

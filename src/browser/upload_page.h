@@ -28,6 +28,11 @@ struct UploadPageDeps {
     std::function<std::optional<std::string>(const UploadJob&)> composeTitle;
     // Every random choice (inclusive bounds); randomInclusive when empty.
     std::function<int(int, int)> draw;
+    // The upload page's address as it loaded for this publication, without query and
+    // fragment; the configured address when empty.
+    std::function<std::string()> landedUploadPage;
+    // A submit that lands here did not publish: the account was signed out meanwhile.
+    std::string loginPageUrl;
 };
 
 // Publishes one video on the site's upload page by working its elements as a person would.

@@ -1,6 +1,7 @@
 #include "engine/run_controller.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/elapsed_ticker.h"
 #include "engine/forbidden_hours.h"
@@ -88,7 +89,10 @@ private:
         for (int i = 1; i <= rows; ++i) {
             if (waiter_.stopped()) return false;
             if (settings_.编辑框_账号序列.number() > i) continue;
-            if (!runAccountTurn(i, perAccount)) return false;
+            if (i > table().rowCount()) break;  // rows deleted during the pass
+            const int next = runAccountTurn(i, perAccount);
+            if (next == 0) return false;
+            i = next - 1;
         }
         if (waiter_.stopped() || !settings_.选择框_自动循环.checked()) return false;
         return pauseBetweenPasses(rows);
@@ -105,28 +109,50 @@ private:
         return !waiter_.stopped();
     }
 
-    bool runAccountTurn(int index, int perAccount) {
+    // The row of the turn's account now, found by its id (the user may move, delete or
+    // reload rows meanwhile); -1 once the account is gone from the list.
+    int accountRow() {
+        const int last = turnRow_.load();
+        if (last >= 0 && table().cell(last, kColumnId) == turnId_) return last;
+        const int rows = table().rowCount();
+        int found = -1;
+        for (int row = 0; row < rows && found < 0; ++row)
+            if (table().cell(row, kColumnId) == turnId_) found = row;
+        turnRow_ = found;
+        return found;
+    }
+
+    // The account at `index` (1-based) takes its turn. The 1-based index of the account
+    // that follows it, or 0 when stopped.
+    int runAccountTurn(int index, int perAccount) {
         table().setCell(table().currentRow(), kColumnDoneToday, "");
         const int row = index - 1;
         table().setCurrentRow(row);
+        turnId_ = table().cell(row, kColumnId);
+        turnRow_ = row;
         int done = parseWholeNumber(table().cell(row, kColumnDoneToday));
         for (int attempt = 1; attempt <= perAccount; ++attempt) {
             if (perAccount - done <= 0) break;
-            if (!runAttempt(row, done)) return false;
+            if (accountRow() < 0) break;  // deleted from the list: its turn ends
+            if (!runAttempt(done)) return 0;
         }
         return endAccountTurn(index);
     }
 
-    bool endAccountTurn(int index) {
+    int endAccountTurn(int index) {
         services().browser.closeBrowser();
-        settings_.编辑框_账号序列.set(std::to_string(index + 1));
-        if (!waiter_.waitMs(900)) return false;
+        // The account after this one, wherever the list has moved it; the one that took
+        // its place when it was deleted.
+        const int row = accountRow();
+        const int next = row >= 0 ? row + 2 : index;
+        settings_.编辑框_账号序列.set(std::to_string(next));
+        if (!waiter_.waitMs(900)) return 0;
         if (settings_.选择框_换ip.checked()) {
             services().redialer.redial(waiter_);
-            if (waiter_.stopped()) return false;
+            if (waiter_.stopped()) return 0;
         }
-        if (settings_.选择框_2账号间隔.checked()) return waiter_.waitSeconds(settings_.编辑框_账号间隔.number());
-        return true;
+        if (settings_.选择框_2账号间隔.checked() && !waiter_.waitSeconds(settings_.编辑框_账号间隔.number())) return 0;
+        return next;
     }
 
     std::string materialFolder(int row) {
@@ -134,23 +160,93 @@ private:
         return folderExists(own) ? own : settings_.编辑框_视频素材目录.text();
     }
 
-    // One attempt at publishing a video for the account in `row`; false when stopped.
-    bool runAttempt(int row, int& done) {
+    // One attempt at publishing a video for the turn's account; false when stopped.
+    bool runAttempt(int& done) {
+        const int row = accountRow();
         const std::string video = services().material.selectVideo(materialFolder(row), row);
         if (waiter_.stopped()) return false;
-        if (video.empty() || !fileExists(video)) return waiter_.waitMs(900) && waiter_.waitMs(900);
+        if (video.empty()) return waiter_.waitMs(900) && waiter_.waitMs(900);
+        const std::optional<VideoIdentity> identity = identifyVideo(video);
+        if (!identity) {
+            journal(kEventFailed, {video}, kFailNoVideo);
+            return waiter_.waitMs(900) && waiter_.waitMs(900);
+        }
+        // A video the site already has is never offered again: its disposal is finished instead.
+        if (finishEarlierPublication(*identity)) return waiter_.waitMs(900) && waiter_.waitMs(900);
 
         prepareJob(row, video);
-        const int result = publishWithTicker(row, video);
+        published_ = false;
+        gaveUp_ = false;
+        PublishContext context = publishContext(*identity);
+        const int result = publishWithTicker(video, context);
+        if (result == 1 && !published_) recordSubmitted(*identity, {});
+        if (published_) return finishPublication(*identity, done) && waiter_.waitMs(900);
+
+        journal(kEventFailed, *identity, failureReason(context));
         if (waiter_.stopped()) return false;
-        if (result == 1) {
-            if (!successPause(row, video)) return false;
-            ++done;
-            table().setCell(row, kColumnDoneToday, std::to_string(done));
-        } else {
-            table().setCell(row, kColumnStatus, "上传失败");
-        }
+        table().setCell(accountRow(), kColumnStatus, "上传失败");
         return waiter_.waitMs(900);
+    }
+
+    PublishContext publishContext(const VideoIdentity& video) {
+        PublishContext context{waiter_, accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
+        context.rowNow = [this] { return accountRow(); };
+        context.onSubmitting = [this, video](const std::string& landed) {
+            JournalEntry entry = entryFor(kEventSubmitting, video);
+            entry.landedAddress = landed;
+            append(std::move(entry));
+        };
+        context.onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
+        return context;
+    }
+
+    const char* failureReason(const PublishContext& context) const {
+        if (waiter_.stopped()) return kFailStopped;
+        if (!context.failure.empty()) return context.failure.c_str();
+        return gaveUp_ ? kFailGivenUp : kFailSubmitRefused;
+    }
+
+    void recordSubmitted(const VideoIdentity& video, const SubmittedFields& fields) {
+        published_ = true;
+        JournalEntry entry = entryFor(kEventSubmitted, video);
+        entry.title = fields.title;
+        entry.zone = fields.zone;
+        entry.subZone = fields.subZone;
+        append(std::move(entry));
+    }
+
+    bool finishEarlierPublication(const VideoIdentity& video) {
+        if (!env_.journal) return false;
+        for (const JournalEntry& open : openPublications(env_.journal->read())) {
+            if (open.event != kEventSubmitted || open.video != video) continue;
+            disposeAndRecord(video);
+            return true;
+        }
+        return false;
+    }
+
+    void disposeAndRecord(const VideoIdentity& video) {
+        if (services().material.disposeVideo(video.path)) journal(kEventDisposed, video);
+    }
+
+    JournalEntry entryFor(const char* event, const VideoIdentity& video) {
+        JournalEntry entry;
+        entry.event = event;
+        entry.accountId = turnId_;
+        entry.nickname = record_.text("昵称");
+        if (entry.nickname.empty()) entry.nickname = table().cell(accountRow(), kColumnNick);
+        entry.video = video;
+        return entry;
+    }
+
+    void journal(const char* event, const VideoIdentity& video, const char* reason = "") {
+        JournalEntry entry = entryFor(event, video);
+        entry.reason = reason;
+        append(std::move(entry));
+    }
+
+    void append(JournalEntry entry) {
+        if (env_.journal) env_.journal->append(std::move(entry));
     }
 
     void prepareJob(int row, const std::string& video) {
@@ -162,25 +258,22 @@ private:
         services().composer.composeJob(record_);
     }
 
-    int publishWithTicker(int row, const std::string& video) {
-        startTicker(row);
-        table().setCell(row, kColumnPublishing, video);
+    int publishWithTicker(const std::string& video, PublishContext& context) {
+        startTicker();
+        table().setCell(accountRow(), kColumnPublishing, video);
         services().composer.copyRandomCover(video);
         int result = 0;
-        if (waitForbiddenHours()) {
-            PublishContext context{waiter_, row, [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
-            result = services().publisher.publishVideo(record_, context);
-        }
+        if (waitForbiddenHours()) result = services().publisher.publishVideo(record_, context);
         ticker_.reset();
         return result;
     }
 
-    void startTicker(int row) {
+    void startTicker() {
         owner_.elapsedSeconds_ = 0;
         const int limit = owner_.giveUpSeconds_.load();
         ticker_.reset();
-        ticker_ = std::make_unique<ElapsedTicker>(env_.clock, stop_, owner_.elapsedSeconds_, [this, row, limit](int elapsed) {
-            table().setCell(row, kColumnStatus, "耗时：" + std::to_string(elapsed) + "/" + std::to_string(limit));
+        ticker_ = std::make_unique<ElapsedTicker>(env_.clock, stop_, owner_.elapsedSeconds_, [this, limit](int elapsed) {
+            table().setCell(accountRow(), kColumnStatus, "耗时：" + std::to_string(elapsed) + "/" + std::to_string(limit));
         });
         record_.setInteger("耗时句柄", ++tickerCount_);
     }
@@ -199,6 +292,7 @@ private:
         if (limit == 0) return true;
         if (owner_.elapsedSeconds_.load() <= limit) return true;
         owner_.elapsedSeconds_ = 0;
+        gaveUp_ = true;
         services().browser.closeBrowser();
         if (ticker_) ticker_->requestStop();
         return false;
@@ -209,20 +303,25 @@ private:
         if (ticker_) ticker_->requestStop();
     }
 
-    bool successPause(int row, const std::string& video) {
+    // The published video leaves its folder and is counted before a Stop is honoured; only
+    // the countdown after it gives way to Stop.
+    bool finishPublication(const VideoIdentity& video, int& done) {
         const int low = settings_.编辑框_视频间隔.number();
         const int high = settings_.编辑框_视频间隔1.number();
         const int pause = env_.drawPause ? env_.drawPause(low, high) : randomInclusive(low, high);
-        table().setCell(row, kColumnStatus, countdownText(pause));
-        services().material.disposeVideo(video);
-        for (int k = 1; k <= pause; ++k) {
+        table().setCell(accountRow(), kColumnStatus, countdownText(pause));
+        disposeAndRecord(video);
+        bool waited = true;
+        for (int k = 1; k <= pause && waited; ++k) {
             const std::string text = countdownText(pause - k);
-            table().setCell(row, kColumnStatus, text);
+            table().setCell(accountRow(), kColumnStatus, text);
             services().browser.setBrowserTitle(text);
-            if (!waiter_.waitSeconds(1)) return false;
+            waited = waiter_.waitSeconds(1);
         }
-        table().setCell(row, kColumnStatus, "");
-        return true;
+        if (waited) table().setCell(accountRow(), kColumnStatus, "");
+        ++done;
+        table().setCell(accountRow(), kColumnDoneToday, std::to_string(done));
+        return waited && !waiter_.stopped();
     }
 
     RunController& owner_;
@@ -237,6 +336,10 @@ private:
     UploadJob record_;
     std::unique_ptr<ElapsedTicker> ticker_;
     int tickerCount_ = 0;
+    std::string turnId_;             // the account whose turn it is
+    std::atomic<int> turnRow_{-1};   // where it was last found; the ticker reads it too
+    bool published_ = false;         // the site has the current video
+    bool gaveUp_ = false;
 };
 
 RunController::RunController(RunEnvironment environment) : env_(std::move(environment)), settings_(env_.window) {}

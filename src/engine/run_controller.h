@@ -10,6 +10,7 @@
 
 #include "accounts/account_record.h"
 #include "accounts/account_table.h"
+#include "engine/publication_journal.h"
 #include "engine/run_services.h"
 #include "settings/run_settings.h"
 #include "settings/window_state.h"
@@ -29,11 +30,14 @@ struct RunEnvironment {
     std::function<bool(const std::filesystem::path&, AccountRecord&)> readAccountFile;
     // The random draw of the pause after a published video.
     std::function<int(int, int)> drawPause;
+    // Where each publication's events go; none in runs that keep no journal.
+    PublicationJournal* journal = nullptr;
 };
 
 // Start/Stop and the worker that walks the account list. Stop is cooperative: every
 // wait of the worker and its ticker ends as soon as Stop is pressed, and page steps see
-// it through their waiter, so a run ends within a second wherever it is.
+// it through their waiter, so a run ends within a second wherever it is; but once the
+// site has a video, the run first disposes of it and counts it.
 class RunController {
 public:
     explicit RunController(RunEnvironment environment);

@@ -8,12 +8,33 @@
 
 namespace clipmill {
 
+// What the page records of a video it submitted.
+struct SubmittedFields {
+    std::string title;
+    std::string zone;
+    std::string subZone;
+};
+
 // What the page steps get from the run while one video is being published.
 struct PublishContext {
     Waiter& waiter;                      // every wait of the page steps; false = Stop
-    int row = -1;                        // the account list row the run works on
+    int row = -1;                        // the account's row when the video began
     std::function<bool()> giveUpCheck;   // false: give the video up at once
     std::function<void()> abandonTimer;  // reset the elapsed seconds and stop the ticker
+    // The account's row now (rows move when the user edits the list); `row` when unset.
+    std::function<int()> rowNow;
+    // Just before the first click on submit, with the upload page's address as it loaded.
+    std::function<void(const std::string& landedAddress)> onSubmitting;
+    // The moment the page left the upload page after a click on submit: from then on the
+    // video is published, whatever happens next.
+    std::function<void(const SubmittedFields&)> onSubmitted;
+    // Why the publication failed, as a journal reason word; "" when no step said.
+    std::string failure;
+
+    int currentRow() const { return rowNow ? rowNow() : row; }
+    void fail(const char* reason) {
+        if (failure.empty()) failure = reason;
+    }
 };
 
 // Picks a video from a material folder and disposes of it once it is published.
@@ -23,8 +44,9 @@ public:
     // Full path of one video, or "" when there is none this time; writes its own status
     // texts into `row` of the account list and the status bar.
     virtual std::string selectVideo(const std::string& folder, int row) = 0;
-    // Moves or deletes a published video and its same-name cover.
-    virtual void disposeVideo(const std::string& videoPath) = 0;
+    // Moves or deletes a published video and its same-name cover. True when the video
+    // left its folder.
+    virtual bool disposeVideo(const std::string& videoPath) = 0;
 };
 
 // Fills the job with everything typed on the page that is not typed by hand.

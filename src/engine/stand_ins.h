@@ -9,7 +9,7 @@ namespace clipmill {
 class NoVideoMaterial final : public VideoMaterial {
 public:
     std::string selectVideo(const std::string&, int) override { return {}; }
-    void disposeVideo(const std::string&) override {}
+    bool disposeVideo(const std::string&) override { return false; }
 };
 
 class NoJobComposer final : public JobComposer {

@@ -134,18 +134,18 @@ std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
     return folder;
 }
 
-void VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
+bool VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
     const std::string cover = sameNameCover(videoPath);
     if (settings_.单选框_删除.selected()) {
         // A video that could not be deleted keeps its cover for when it is published again.
-        if (forceDeleteFile(videoPath, std::filesystem::temp_directory_path()) && cover != videoPath)
-            unlink(cover.c_str());
-        return;
+        if (!forceDeleteFile(videoPath, std::filesystem::temp_directory_path())) return false;
+        if (cover != videoPath) unlink(cover.c_str());
+        return true;
     }
-    moveToUsedFolder(videoPath, cover);
+    return moveToUsedFolder(videoPath, cover);
 }
 
-void VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
+bool VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
     const std::filesystem::path folder = usedVideoFolder();
     const std::string name = fileNameOf(videoPath);
     std::string target = (folder / name).string();
@@ -156,8 +156,9 @@ void VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std
             target = (folder / (stamp + "(" + std::to_string(k) + ")_" + name)).string();
     }
     // The cover travels under the name the video arrived with; it stays put with a video that stayed.
-    if (!moveFileNoReplace(videoPath, target)) return;
+    if (!moveFileNoReplace(videoPath, target)) return false;
     if (cover != videoPath) moveFileNoReplace(cover, (folder / (nameWithoutExtension(target) + ".jpg")).string());
+    return true;
 }
 
 }  // namespace clipmill

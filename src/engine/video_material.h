@@ -36,7 +36,7 @@ public:
                       Draw draw = {}, LocalNow localNow = {});
 
     std::string selectVideo(const std::string& folder, int row) override;
-    void disposeVideo(const std::string& videoPath) override;
+    bool disposeVideo(const std::string& videoPath) override;
 
     // Where published videos are moved: the used-video folder, or the program's "已使用视频"
     // folder when none is set; created when missing.
@@ -44,7 +44,7 @@ public:
 
 private:
     std::string pick(const std::string& folder, int row);
-    void moveToUsedFolder(const std::string& videoPath, const std::string& cover);
+    bool moveToUsedFolder(const std::string& videoPath, const std::string& cover);
 
     WindowState& window_;
     AccountTable& accounts_;

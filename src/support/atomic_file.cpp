@@ -57,12 +57,12 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
     return -1;
 }
 
+}  // namespace
+
 void syncFolder(const std::filesystem::path& folder) {
     FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid()) ::fsync(fd.get());
 }
-
-}  // namespace
 
 bool writeFully(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

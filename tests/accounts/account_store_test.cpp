@@ -114,7 +114,7 @@ TEST_F(AccountStoreTest, ModifyRewritesFolderAndFixedKeysButKeepsNickAndOtherKey
     writeFile("101", "{\"缓存id\":\"101\"}");
     store.loadAccountList();
     int row = table.cell(0, kColumnId) == "100" ? 0 : 1;
-    table.setCurrentRow(row);
+    table.chooseRow(row);
 
     edit("100", "/new");
     store.modifyAccount();
@@ -136,7 +136,7 @@ TEST_F(AccountStoreTest, ModifyRewritesFolderAndFixedKeysButKeepsNickAndOtherKey
 
 TEST_F(AccountStoreTest, ModifyOfAnAccountWithoutFileCreatesIt) {
     fs::create_directories(store.listFolder());
-    table.setCurrentRow(table.appendRow());
+    table.chooseRow(table.appendRow());
     edit("105", "/v");
     store.modifyAccount();
 
@@ -251,7 +251,7 @@ TEST_F(AccountStoreTest, DeleteRemovesOnlyFilesInTheListFolder) {
 
 TEST_F(AccountStoreTest, ModifyNeverWritesOutsideTheListFolder) {
     fs::create_directories(store.listFolder());
-    table.setCurrentRow(table.appendRow());
+    table.chooseRow(table.appendRow());
     edit("../outside", "/v");
     store.modifyAccount();
 

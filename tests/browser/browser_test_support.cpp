@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <utility>
 
@@ -127,6 +129,22 @@ void PracticeSite::setAccountState(const std::string& state) {
     httplib::Client client("127.0.0.1", port_);
     auto result = client.Post("/__control/account", "state=" + state, "application/x-www-form-urlencoded");
     if (!result || result->status != 200) throw std::runtime_error("practice site refused state " + state);
+}
+
+void killProcessesMentioning(const std::string& path) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (cmdline.find(path) != std::string::npos) ::kill(std::stoi(pid), SIGKILL);
+    }
+}
+
+void PracticeSite::setKnobs(const std::string& form) {
+    httplib::Client client("127.0.0.1", port_);
+    auto result = client.Post("/__control/knobs", form, "application/x-www-form-urlencoded");
+    if (!result || result->status != 200) throw std::runtime_error("practice site refused knobs " + form);
 }
 
 VirtualDisplay::VirtualDisplay(int width, int height) {

@@ -48,6 +48,8 @@ public:
     std::string url(const std::string& path) const;
     // Switches what the upload page shows: "ok", "login", "login-query" or "banned".
     void setAccountState(const std::string& state);
+    // Sets knobs named like the site's flags: "submit-answer-ms=4000&moved-upload=1".
+    void setKnobs(const std::string& form);
 
 private:
     std::unique_ptr<ChildProcess> process_;
@@ -67,6 +69,10 @@ private:
     std::string previous_;
     bool hadPrevious_ = false;
 };
+
+// Ends every process whose command line names `path`: the browsers a program started in
+// sessions of their own, which outlive it on purpose.
+void killProcessesMentioning(const std::string& path);
 
 // Runs a program and gives what it wrote to its standard output.
 std::string runAndRead(const std::vector<std::string>& argv, int timeoutMs = 10000);

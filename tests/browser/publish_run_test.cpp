@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sys/mount.h>
 
 #include "browser/browser_session.h"
 #include "browser/cdp/cdp_automation.h"
@@ -103,16 +104,22 @@ public:
           page(UploadPageDeps{automation, settings, accounts, clipboard, site.url("/video/upload.html"),
                               [this] { return session.handle(); },
                               [this](UploadJob& job, PublishContext& context) { return session.openAccountPage(job, context); },
-                              [this](const std::string& title) { session.setBrowserTitle(title); },
+                              [this](const std::string& title) {
+                                  session.setBrowserTitle(title);
+                                  if (onTitle) onTitle(title);
+                              },
                               [this](const UploadJob& job) { return composer.composeTitle(job); },
-                              {}}),
+                              {},
+                              [this] { return session.landedUploadPage(); },
+                              site.url("/login")}),
           controller(RunEnvironment{clock, window, accounts, RunServices{material, composer, page, redialer, session},
                                     dir.path() / "list",
                                     [this](const fs::path& file, AccountRecord& record) {
                                         record.setText("昵称", nicks[file.stem().string()]);
                                         return true;
                                     },
-                                    [](int, int) { return 0; }}) {
+                                    [](int, int) { return 0; },
+                                    &journal}) {
         session.initBrowserEnvironment(InitOrder::StartUp);
         fillCategoryLists(window, CategorySelection{1, 2});
         window.setChecked("选择框_自动循环", false);
@@ -173,7 +180,18 @@ public:
     UploadPage page;
     NoRedialer redialer;
     std::map<std::string, std::string> nicks;  // as the account files hold them
+    PublicationJournal journal{dir.path() / "journal.jsonl"};
+    std::function<void(const std::string&)> onTitle;  // each browser title, on the worker
     RunController controller;
+
+    // "event reason" of each journal entry.
+    std::vector<std::string> journalEvents() const {
+        std::vector<std::string> events;
+        for (const auto& entry : journal.read())
+            events.push_back(entry.reason.empty() ? entry.event : entry.event + " " + entry.reason);
+        return events;
+    }
+    void killBrowser() { killProcessesMentioning((dir.path() / "prog/huancun").string()); }
 
 private:
     int covers_ = 0;
@@ -329,6 +347,87 @@ TEST(PublishRun, OneVideoWithTheRealWaits) {
     EXPECT_EQ(fields["systemCover"].GetInt(), 3);
     EXPECT_EQ(str(fields, "zone"), "游戏");
     EXPECT_FALSE(fs::exists(run.dir.path() / "A/原片.mp4"));
+}
+
+// The chaos cases: whatever breaks, each video ends published once and gone from its
+// folder, or not published and still there.
+TEST(PublishChaos, TheBrowserKilledMidUploadOrMidTagsKeepsTheVideo) {
+    for (const std::string moment : {"进度：", "写标签"}) {
+        PublishRun run(20);
+        run.knobs("upload-ms=60000");
+        run.oneVideo("留着");
+        std::atomic<bool> killed{false};
+        run.onTitle = [&](const std::string& title) {
+            if (title.rfind(moment, 0) == 0 && !killed.exchange(true)) run.killBrowser();
+        };
+        run.runToEnd();
+        EXPECT_TRUE(killed) << moment;
+        EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty()) << moment;
+        EXPECT_TRUE(fs::exists(run.dir.path() / "A/留着.mp4")) << moment;
+        EXPECT_EQ(run.journalEvents(), std::vector<std::string>{"failed browser_gone"}) << moment;
+        EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+    }
+}
+
+TEST(PublishChaos, AConnectionDroppedMidUploadIsGivenUpAndTheVideoStays) {
+    PublishRun run(20);
+    run.knobs("drop-upload=1");
+    run.oneVideo("断线");
+    run.window.setText("放弃秒", "60");
+    run.runToEnd();
+    EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
+    EXPECT_TRUE(fs::exists(run.dir.path() / "A/断线.mp4"));
+    EXPECT_EQ(run.journalEvents(), std::vector<std::string>{"failed upload_stalled"});
+}
+
+// The site records the submit but answers late: the page is given time to move on, and
+// no second click makes it a second submission.
+TEST(PublishChaos, ASlowSubmitAnswerIsPublishedOnce) {
+    PublishRun run(10);
+    run.knobs("submit-answer-ms=400");
+    run.oneVideo("慢");
+    run.runToEnd();
+    EXPECT_EQ(submissions(run.dir.path() / "record.jsonl").size(), 1u);
+    EXPECT_FALSE(fs::exists(run.dir.path() / "A/慢.mp4"));
+    EXPECT_EQ(run.journalEvents(), (std::vector<std::string>{"submitting", "submitted", "disposed"}));
+}
+
+// The site moved its upload page; a submit that does nothing must not count because the
+// page shows another address than the configured one.
+TEST(PublishChaos, OnAMovedUploadPageOnlyLeavingTheLandedAddressCounts) {
+    PublishRun run(20);
+    run.knobs("moved-upload=1&submit-noop=1");
+    run.oneVideo("搬家");
+    run.runToEnd();
+    EXPECT_TRUE(fs::exists(run.dir.path() / "A/搬家.mp4"));
+    EXPECT_EQ(run.journalEvents(), (std::vector<std::string>{"submitting", "failed submit_refused"}));
+}
+
+// A used-videos folder with no room left: the published video cannot move there. It
+// stays in its folder, and the run does not publish it a second time.
+TEST(PublishChaos, AFullUsedFolderKeepsThePublishedVideoButNeverRepublishesIt) {
+    PublishRun run(20);
+    const fs::path used = run.dir.path() / "used";
+    fs::create_directories(used);
+    if (mount("tmpfs", used.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << "): disk-full case skipped";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{used};
+    {
+        std::ofstream filler(used / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        for (int i = 0; i < 64 && filler; ++i) filler << block;
+    }
+    run.addAccount("A", "阿一", {"满"});
+    run.window.setText("编辑框_单账号上传", "2");
+    run.window.setChecked("单选框_移动", true);
+    run.window.setText("编辑框_使用过视频目录", used.string());
+    run.runToEnd();
+    EXPECT_EQ(submissions(run.dir.path() / "record.jsonl").size(), 1u);
+    EXPECT_TRUE(fs::exists(run.dir.path() / "A/满.mp4"));
+    EXPECT_EQ(run.journalEvents(), (std::vector<std::string>{"submitting", "submitted"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/run_log.h"
+#include "engine/publication_journal.h"
 #include "support/gbk.h"
 
 namespace clipmill::testing {
@@ -16,18 +17,6 @@ namespace clipmill::testing {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Ends every process whose command line names `path`: the browsers the program started
-// in sessions of their own, which outlive it on purpose.
-void killProcessesMentioning(const std::string& path) {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find(path) != std::string::npos) ::kill(std::stoi(pid), SIGKILL);
-    }
-}
 
 std::string jsonEscaped(const std::string& text) {
     std::string out;
@@ -46,6 +35,23 @@ std::string readFile(const fs::path& file) {
 }
 
 }  // namespace
+
+int countIn(const fs::path& file, const std::string& needle) {
+    std::ifstream in(file);
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(needle) != std::string::npos) ++count;
+    return count;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
 
 void ProgramTest::SetUp() {
     programDir = dir.path() / "Clip mill \"demo\" folder";
@@ -131,6 +137,21 @@ void ProgramTest::closeFromTitleBar(const std::string& window) {
 }
 
 int ProgramTest::waitForExit(int timeoutMs) { return program->wait(timeoutMs); }
+
+void ProgramTest::killProgram() {
+    ::kill(program->pid(), SIGKILL);
+    program->wait(5000);
+    program.reset();
+}
+
+void ProgramTest::killBrowsers() { killProcessesMentioning((programDir / "huancun").string()); }
+
+std::vector<std::string> ProgramTest::journalEvents() const {
+    std::vector<std::string> events;
+    for (const auto& entry : PublicationJournal(programDir / "data" / "发布记录.jsonl").read())
+        events.push_back(entry.reason.empty() ? entry.event : entry.event + " " + entry.reason);
+    return events;
+}
 
 std::string ProgramTest::readLog() const {
     std::time_t t = std::time(nullptr);

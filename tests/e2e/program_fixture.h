@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,11 @@
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
+
+// The number of lines of the file that contain `needle`.
+int countIn(const std::filesystem::path& file, const std::string& needle);
+// Polls until the condition holds; false when it did not within the limit.
+bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit);
 
 // The real program, copied into a program folder whose path has spaces and quotes, run on a
 // virtual display of its own, with its site addresses pointed at the practice site.
@@ -36,6 +43,13 @@ protected:
     void closeFromTitleBar(const std::string& window);
     // The exit code of the program, -1 while it runs after `timeoutMs`.
     int waitForExit(int timeoutMs);
+
+    // Ends the program at once, as a crash or a power cut would.
+    void killProgram();
+    // Kills the browsers the program started, as a crash of the browser would.
+    void killBrowsers();
+    // "event reason" of each line of the program's publication journal.
+    std::vector<std::string> journalEvents() const;
 
     std::string xdotool(const std::vector<std::string>& arguments);
     std::string readLog() const;  // today's run log, as UTF-8

@@ -17,22 +17,6 @@ constexpr int kRestartButtonX = 885, kRestartButtonY = 28;  // 重启软件
 
 const char* const kMainWindow = "Clipmillv8.8";
 
-int countIn(const fs::path& file, const std::string& needle) {
-    std::ifstream in(file);
-    int count = 0;
-    for (std::string line; std::getline(in, line);)
-        if (line.find(needle) != std::string::npos) ++count;
-    return count;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return true;
-}
 
 using ProgramRun = ProgramTest;
 

@@ -8,7 +8,10 @@
 #include <set>
 #include <thread>
 
+#include "accounts/account_store.h"
+#include "accounts/list_operations.h"
 #include "engine/forbidden_hours.h"
+#include "fixtures/recording_dialogs.h"
 #include "engine/run_harness.h"
 #include "support/random.h"
 
@@ -270,7 +273,7 @@ TEST(RunController, AllowedHourNeitherWaitsNorTitles) {
     EXPECT_TRUE(h.browser.titles().empty());
 }
 
-TEST(RunController, StopDuringTheSuccessPauseKeepsTheCountdownAndTheCount) {
+TEST(RunController, StopDuringTheSuccessPauseKeepsTheCountdownAndCountsTheVideo) {
     RunHarness h;
     apply(h.window, kOnePass);
     apply(h.window, {{"编辑框_视频间隔", "10"}, {"编辑框_视频间隔1", "10"}});
@@ -278,11 +281,115 @@ TEST(RunController, StopDuringTheSuccessPauseKeepsTheCountdownAndTheCount) {
     h.runFor(2500);
     EXPECT_FALSE(h.controller.workerAlive());
     EXPECT_EQ(h.material.disposed().size(), 1u);
-    EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "");
+    EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "1");
     const std::string status = h.table.cell(0, kColumnStatus);
     EXPECT_EQ(status, "延时7秒后继续");
     EXPECT_EQ(h.window.caption("开始"), "开始");
     EXPECT_EQ(h.window.text("编辑框_账号序列"), "1");  // the interrupted account
+}
+
+// Once the site has the video, nothing that happens on the page afterwards undoes the
+// publication: the run disposes of it and counts it, then honours the Stop.
+TEST(RunController, AVideoTheSiteHasIsDisposedAndCountedWhateverComesNext) {
+    struct Case {
+        const char* name;
+        bool stopAfterSubmit;
+        bool giveUpAfterSubmit;
+    } cases[] = {{"Stop", true, false}, {"GiveUp", false, true}};
+    for (const auto& c : cases) {
+        RunHarness h;
+        apply(h.window, kOnePass);
+        apply(h.window, {{"编辑框_单账号上传", "2"}, {"放弃秒", c.giveUpAfterSubmit ? "3" : "300"}});
+        h.addAccount("100", 2);
+        h.publisher.setTailSeconds(10);
+        if (c.stopAfterSubmit) h.publisher.afterSubmit = [&h](int) { h.controller.toggleRun(); };
+        h.runToEnd();
+        EXPECT_EQ(h.material.disposed().size(), c.stopAfterSubmit ? 1u : 2u) << c.name;
+        EXPECT_EQ(h.table.cell(0, kColumnDoneToday), c.stopAfterSubmit ? "1" : "2") << c.name;
+        EXPECT_NE(h.table.cell(0, kColumnStatus), "上传失败") << c.name;
+        const std::vector<std::string> one = {"submitting", "submitted", "disposed"};
+        std::vector<std::string> expected = one;
+        if (!c.stopAfterSubmit) expected.insert(expected.end(), one.begin(), one.end());
+        EXPECT_EQ(h.journalEvents(), expected) << c.name;
+    }
+}
+
+TEST(RunController, JournalRecordsEachPublicationWithItsAccountAndFile) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "1"}});
+    h.addAccount("107", 1);
+    h.table.setCell(0, kColumnNick, "阿七");
+    h.runToEnd();
+    const auto entries = h.journal.read();
+    ASSERT_EQ(entries.size(), 3u);
+    const auto& submitted = entries[1];
+    EXPECT_EQ(submitted.event, "submitted");
+    EXPECT_EQ(submitted.accountId, "107");
+    EXPECT_EQ(submitted.nickname, "nick-107");  // from the account file
+    EXPECT_EQ(submitted.video.path, h.folderOf("107") + "/1.mp4");
+    EXPECT_EQ(submitted.video.size, 5);
+    EXPECT_EQ(submitted.title, "标题");
+    EXPECT_EQ(submitted.zone, "动画");
+    EXPECT_EQ(submitted.subZone, "日常");
+    EXPECT_EQ(entries[0].landedAddress, "http://127.0.0.1:1/video/upload.html");
+}
+
+TEST(RunController, AFailedPublicationIsJournaledWithItsReason) {
+    struct Case {
+        const char* name;
+        std::string pageFailure;
+        int publishSeconds;
+        bool stop;
+        bool vanish;
+        std::string expected;
+    } cases[] = {
+        {"ThePagesWord", "banned", 0, false, false, "failed banned"},
+        {"NoWordIsARefusedSubmit", "", 0, false, false, "failed submit_refused"},
+        {"GiveUp", "", 60, false, false, "failed given_up"},
+        {"Stop", "browser_gone", 60, true, false, "failed stopped"},
+        {"VanishedFile", "", 0, false, true, "failed no_video"},
+    };
+    for (const auto& c : cases) {
+        RunHarness h;
+        apply(h.window, kOnePass);
+        apply(h.window, {{"编辑框_单账号上传", "1"}, {"放弃秒", "3"}});
+        h.addAccount("100", 1);
+        h.publisher.setResults({0});
+        h.publisher.setFailure(c.pageFailure);
+        h.publisher.setDurationSeconds(c.publishSeconds);
+        if (c.vanish) std::filesystem::remove(h.folderOf("100") + "/1.mp4");
+        if (c.stop) {
+            h.runFor(2000);
+        } else {
+            h.runToEnd();
+        }
+        const auto events = h.journalEvents();
+        ASSERT_EQ(events.size(), 1u) << c.name;
+        EXPECT_EQ(events[0], c.expected) << c.name;
+        EXPECT_TRUE(h.material.disposed().empty()) << c.name;
+    }
+}
+
+// A published video whose disposal failed (a full disk, a locked folder) stays where it
+// is, but it is never published again: each later attempt tries its disposal instead.
+TEST(RunController, APublishedVideoThatCouldNotLeaveIsNotPublishedAgain) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    h.addAccount("100", 1);
+    h.material.disposalsFail = true;
+    h.runToEnd();
+    EXPECT_EQ(h.publisher.jobs().size(), 1u);
+    EXPECT_EQ(h.journalEvents(), (std::vector<std::string>{"submitting", "submitted"}));
+    EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "1");
+
+    h.material.disposalsFail = false;
+    h.controller.toggleRun();  // from Finished back to Idle
+    h.window.setText("编辑框_账号序列", "1");
+    h.runToEnd();
+    EXPECT_EQ(h.publisher.jobs().size(), 1u);
+    EXPECT_EQ(h.material.disposed().size(), 1u);
+    EXPECT_EQ(h.journalEvents().back(), "disposed");
 }
 
 TEST(RunController, LoopingOverAnEmptyListPausesBetweenPasses) {
@@ -388,6 +495,73 @@ TEST(RunController, SelectingAnotherRowDuringARunDoesNotRedirectIt) {
     EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "2");
     EXPECT_EQ(h.table.cell(1, kColumnDoneToday), "");
     EXPECT_EQ(h.table.cell(2, kColumnDoneToday), "2");
+}
+
+// The user edits the list while a video is being published: "修改账号信息" on another row
+// and "删除本账号" of a third. The worker stays with its own account and folder, writes
+// its cells on that account's row and goes on with the account after it.
+TEST(RunController, ListEditsDuringARunLeaveTheWorkerOnItsOwnAccount) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "2"}});
+    h.publisher.setDurationSeconds(5);
+    h.addAccount("100", 2);
+    h.addAccount("101", 2);
+    h.addAccount("102", 0);
+    const std::string moved = h.folderOf("102-new");
+    std::filesystem::create_directories(moved);
+    for (int v = 1; v <= 2; ++v) h.material.queue(moved, h.dir.write("videos/102-new/" + std::to_string(v) + ".mp4", "v").string());
+    RecordingDialogs dialogs;
+    AccountStore store(h.dir.path(), h.window, h.table, dialogs);
+    AccountListOperations operations(h.window, h.table, store, h.dir.path());
+    h.publisher.onStart = [&](int call) {
+        if (call != 0) return;
+        operations.selectRow(2);
+        h.window.setText(AccountStore::kFolderField, moved);
+        store.modifyAccount();
+        operations.selectRow(1);
+        operations.deleteEditedAccount();
+    };
+    h.runToEnd();
+
+    std::vector<std::string> published;
+    for (const auto& job : h.publisher.jobs()) published.push_back(job.text("缓存id") + ":" + job.text("视频路径"));
+    EXPECT_EQ(published, (std::vector<std::string>{"100:" + h.folderOf("100") + "/1.mp4", "100:" + h.folderOf("100") + "/2.mp4",
+                                                   "102:" + moved + "/1.mp4", "102:" + moved + "/2.mp4"}));
+    EXPECT_EQ(h.table.cell(0, kColumnFolder), h.folderOf("100"));
+    EXPECT_EQ(h.table.cell(1, kColumnId), "102");
+    EXPECT_EQ(h.table.cell(1, kColumnDoneToday), "2");
+    EXPECT_EQ(h.table.cell(1, kColumnPublishing), moved + "/2.mp4");
+    EXPECT_EQ(h.window.text("编辑框_账号序列"), "3");
+}
+
+TEST(RunController, DeletingTheWorkersOwnAccountEndsItsTurn) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "3"}, {"编辑框_视频间隔", "2"}, {"编辑框_视频间隔1", "2"}});
+    h.publisher.setDurationSeconds(5);
+    h.addAccount("100", 3);
+    h.addAccount("101", 1);
+    RecordingDialogs dialogs;
+    AccountStore store(h.dir.path(), h.window, h.table, dialogs);
+    AccountListOperations operations(h.window, h.table, store, h.dir.path());
+    h.publisher.onStart = [&](int call) {
+        if (call != 0) return;
+        operations.selectRow(0);
+        operations.deleteEditedAccount();
+    };
+    h.runToEnd();
+
+    const auto jobs = h.publisher.jobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].text("缓存id"), "100");
+    EXPECT_EQ(jobs[1].text("缓存id"), "101");
+    EXPECT_EQ(h.material.disposed().size(), 2u);  // the video the site had still left its folder
+    // Account 100's pause did not land on the row of 101, which moved up into its place.
+    const auto status = h.cellHistory(0, kColumnStatus);
+    EXPECT_EQ(std::count(status.begin(), status.end(), "延时2秒后继续"), 1);
+    EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "1");
+    EXPECT_EQ(h.window.text("编辑框_账号序列"), "2");
 }
 
 // Stop must end the worker within a second wherever it is: publishing, pausing,

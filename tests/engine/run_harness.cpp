@@ -16,10 +16,12 @@ std::string ScriptedMaterial::selectVideo(const std::string& folder, int row) {
     return queue.front();
 }
 
-void ScriptedMaterial::disposeVideo(const std::string& videoPath) {
+bool ScriptedMaterial::disposeVideo(const std::string& videoPath) {
+    if (disposalsFail) return false;
     std::lock_guard lock(mutex_);
     disposed_.push_back(videoPath);
     for (auto& [folder, queue] : videos_) std::erase(queue, videoPath);
+    return true;
 }
 
 void ScriptedMaterial::queue(const std::string& folder, const std::string& video) {
@@ -57,7 +59,32 @@ int ScriptedPublisher::publishVideo(UploadJob& job, PublishContext& context) {
         if (!context.giveUpCheck()) return 0;
         if (!context.waiter.waitSeconds(1)) return 0;
     }
-    return context.giveUpCheck() ? result : 0;
+    if (!context.giveUpCheck()) return 0;
+    int tail;
+    {
+        std::lock_guard lock(mutex_);
+        tail = tail_;
+        if (result != 1) context.failure = failure_;
+    }
+    if (result != 1) return result;
+    if (context.onSubmitting) context.onSubmitting("http://127.0.0.1:1/video/upload.html");
+    if (context.onSubmitted) context.onSubmitted({"标题", "动画", "日常"});
+    if (afterSubmit) afterSubmit(call);
+    for (int s = 0; s < tail; ++s) {
+        if (!context.giveUpCheck()) return 0;
+        if (!context.waiter.waitSeconds(1)) return 0;
+    }
+    return result;
+}
+
+void ScriptedPublisher::setTailSeconds(int seconds) {
+    std::lock_guard lock(mutex_);
+    tail_ = seconds;
+}
+
+void ScriptedPublisher::setFailure(std::string reason) {
+    std::lock_guard lock(mutex_);
+    failure_ = std::move(reason);
 }
 
 void ScriptedPublisher::setResults(std::deque<int> results) {
@@ -114,13 +141,15 @@ bool readTestAccount(const std::filesystem::path& path, AccountRecord& record) {
 RunHarness::RunHarness(bool realTime)
     : realTime(realTime),
       window(controlTable()),
+      journal(dir.path() / "data" / "发布记录.jsonl"),
       controller(RunEnvironment{realTime ? static_cast<Clock&>(realClock) : clock, window, table,
                                 RunServices{material, composer, publisher, redialer, browser},
                                 dir.path() / "data" / "list", readTestAccount,
                                 [this](int low, int high) {
                                     draws.emplace_back(low, high);
                                     return draw ? draw(low, high) : std::max(0, std::min(low, high));
-                                }}) {
+                                },
+                                &journal}) {
     publisher.clock = realTime ? static_cast<Clock*>(&realClock) : &clock;
     window.subscribe([this](const std::string& control, ControlField field) {
         if (field != ControlField::Caption && field != ControlField::Text) return;
@@ -177,6 +206,13 @@ void RunHarness::runFor(long long ms) {
     controller.toggleRun();
     clock.leaveThread();
     controller.joinWorker();
+}
+
+std::vector<std::string> RunHarness::journalEvents() const {
+    std::vector<std::string> events;
+    for (const auto& entry : journal.read())
+        events.push_back(entry.reason.empty() ? entry.event : entry.event + " " + entry.reason);
+    return events;
 }
 
 std::vector<std::string> RunHarness::captionsOf(const std::string& control) const {

@@ -19,8 +19,9 @@ namespace clipmill::testing {
 // Hands out the videos queued for each folder, and records disposals.
 class ScriptedMaterial : public VideoMaterial {
 public:
+    std::atomic<bool> disposalsFail{false};
     std::string selectVideo(const std::string& folder, int row) override;
-    void disposeVideo(const std::string& videoPath) override;
+    bool disposeVideo(const std::string& videoPath) override;
     void queue(const std::string& folder, const std::string& video);
 
     std::vector<std::pair<std::string, int>> selections() const;
@@ -40,16 +41,24 @@ public:
 
     void setResults(std::deque<int> results);  // default: every video is published
     void setDurationSeconds(int seconds);
+    // Seconds the page takes after the site has the video (the fresh form for the next
+    // one), asking whether to give up once a second.
+    void setTailSeconds(int seconds);
+    // The failure word the page reports with a failed result.
+    void setFailure(std::string reason);
     std::vector<UploadJob> jobs() const;
     std::vector<long long> startTimes() const;  // simulated ms at each call
 
     Clock* clock = nullptr;
     std::function<void(int call)> onStart;  // runs on the worker as each publication begins
+    std::function<void(int call)> afterSubmit;  // runs the moment the site has the video
 
 private:
     mutable std::mutex mutex_;
     std::deque<int> results_;
     int duration_ = 0;
+    int tail_ = 0;
+    std::string failure_;
     std::vector<UploadJob> jobs_;
     std::vector<long long> startTimes_;
 };
@@ -112,7 +121,11 @@ public:
     RecordingBrowser browser;
     std::function<int(int, int)> draw;  // the pause drawn; defaults to the lower bound
     std::vector<std::pair<int, int>> draws;
+    PublicationJournal journal;
     RunController controller;
+
+    // "event reason" of each journal entry, in order.
+    std::vector<std::string> journalEvents() const;
 
 private:
     mutable std::mutex mutex_;

@@ -15,12 +15,14 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr,
                  "usage: practice_site --port N --record FILE [--upload-ms N] [--cover-delay-ms N]\n"
-                 "       [--stall-upload] [--fail-upload] [--refuse-cover] [--submit-noop]\n");
+                 "       [--stall-upload] [--fail-upload] [--refuse-cover] [--submit-noop]\n"
+                 "       [--submit-send-ms N] [--submit-answer-ms N] [--drop-upload] [--moved-upload]\n");
     return 2;
 }
 
 bool takesValue(const std::string& flag) {
-    return flag == "--port" || flag == "--record" || flag == "--upload-ms" || flag == "--cover-delay-ms";
+    return flag == "--port" || flag == "--record" || flag == "--upload-ms" || flag == "--cover-delay-ms" ||
+           flag == "--submit-send-ms" || flag == "--submit-answer-ms";
 }
 }  // namespace
 

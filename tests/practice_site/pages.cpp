@@ -20,7 +20,8 @@ std::string knobsJson(const Knobs& knobs) {
     auto flag = [](bool on) { return on ? "true" : "false"; };
     return "{\"uploadMs\":" + std::to_string(knobs.uploadMs) + ",\"stallUpload\":" + flag(knobs.stallUpload) +
            ",\"failUpload\":" + flag(knobs.failUpload) + ",\"coverDelayMs\":" + std::to_string(knobs.coverDelayMs) +
-           ",\"submitNoop\":" + flag(knobs.submitNoop) + "}";
+           ",\"submitNoop\":" + flag(knobs.submitNoop) + ",\"submitSendMs\":" + std::to_string(knobs.submitSendMs) +
+           "}";
 }
 
 const char* const kUploadPageTop = R"HTML(<!doctype html>
@@ -111,7 +112,7 @@ $('.video-input').addEventListener('change', async (e) => {
   const title = $('.input-box-v2-1-val');
   if (!title.value) title.value = file.name.replace(/\.[^.]*$/, '');
   offerSystemCovers();
-  await send('video', file);
+  try { await (await send('video', file)).json(); } catch (error) { showProgress(0, '上传失败'); return; }
   runProgress();
 });
 $('.cover-input').addEventListener('change', (e) => {
@@ -190,6 +191,10 @@ for (let n = 1; n <= 25; ++n) {
 }
 $('.submit-btn-group-add').addEventListener('click', async (e) => {
   if (!e.isTrusted || knobs.submitNoop || !state.uploaded) return;
+  if (knobs.submitSendMs > 0) {
+    fetch('/api/clicked', { method: 'POST' });
+    await new Promise(done => setTimeout(done, knobs.submitSendMs));
+  }
   const source = $('.source-input');
   const description = $('.ql-editor').innerText.replace(/\n$/, '');
   const fields = { title: $('.input-box-v2-1-val').value, video: state.video, originality: state.originality,

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace practice {
+
+namespace {
+const char* const kMovedUploadPage = "/platform/upload/video/frame";
+}  // namespace
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
@@ -44,6 +49,14 @@ bool setKnob(Knobs& knobs, const std::string& name, const std::string& value) {
         knobs.refuseCover = on;
     } else if (name == "submit-noop") {
         knobs.submitNoop = on;
+    } else if (name == "submit-send-ms") {
+        knobs.submitSendMs = std::atoi(value.c_str());
+    } else if (name == "submit-answer-ms") {
+        knobs.submitAnswerMs = std::atoi(value.c_str());
+    } else if (name == "drop-upload") {
+        knobs.dropUpload = on;
+    } else if (name == "moved-upload") {
+        knobs.movedUpload = on;
     } else {
         return false;
     }
@@ -84,26 +97,45 @@ void Site::routePages() {
             response.set_content(page, "text/html; charset=utf-8");
         };
     };
-    server_.Get("/video/upload.html", [this](const httplib::Request&, httplib::Response& response) {
-        AccountState state;
-        {
-            std::lock_guard lock(mutex_);
-            state = state_;
-        }
-        switch (state) {
-            case AccountState::LoggedOut: response.set_redirect("/login"); return;
-            case AccountState::LoggedOutWithQuery: response.set_redirect("/login?gourl=%2Fvideo%2Fupload.html"); return;
-            case AccountState::Banned: response.set_content(bannedPageHtml(), "text/html; charset=utf-8"); return;
-            case AccountState::Ok: response.set_content(uploadPageHtml(knobs()), "text/html; charset=utf-8"); return;
-        }
-    });
+    auto uploadPage = [this](bool moved) {
+        return [this, moved](const httplib::Request&, httplib::Response& response) {
+            AccountState state;
+            {
+                std::lock_guard lock(mutex_);
+                state = state_;
+            }
+            if (!moved && knobs().movedUpload) {
+                response.set_redirect(kMovedUploadPage + std::string("?from=old#video"));
+                return;
+            }
+            switch (state) {
+                case AccountState::LoggedOut: response.set_redirect("/login"); return;
+                case AccountState::LoggedOutWithQuery: response.set_redirect("/login?gourl=%2Fvideo%2Fupload.html"); return;
+                case AccountState::Banned: response.set_content(bannedPageHtml(), "text/html; charset=utf-8"); return;
+                case AccountState::Ok: response.set_content(uploadPageHtml(knobs()), "text/html; charset=utf-8"); return;
+            }
+        };
+    };
+    server_.Get("/video/upload.html", uploadPage(false));
+    server_.Get(kMovedUploadPage, uploadPage(true));
     server_.Get("/login", html(loginPageHtml()));
     server_.Get("/video/done.html", html(doneHtml()));
 }
 
 void Site::routeApi() {
+    server_.Post("/api/clicked", [this](const httplib::Request&, httplib::Response& response) {
+        record("{\"event\":\"clicked\"}");
+        response.set_content("{\"ok\":true}", "application/json");
+    });
     server_.Post("/api/upload", [this](const httplib::Request& request, httplib::Response& response) {
         const std::string kind = request.get_header_value("X-File-Kind");
+        if (kind == "video" && knobs().dropUpload) {
+            record("{\"event\":\"dropped\",\"size\":" + std::to_string(request.body.size()) + "}");
+            // A reply that promises a body and breaks off: the page sees its connection drop.
+            response.set_content_provider(1 << 20, "application/json",
+                                          [](size_t, size_t, httplib::DataSink&) { return false; });
+            return;
+        }
         const std::string name = httplib::detail::decode_url(request.get_header_value("X-File-Name"), false);
         const std::string file = "{\"name\":" + jsonString(name) + ",\"size\":" + std::to_string(request.body.size()) +
                                  ",\"hash\":" + jsonString(fingerprint(request.body)) + "}";
@@ -119,6 +151,8 @@ void Site::routeApi() {
     });
     server_.Post("/api/submit", [this](const httplib::Request& request, httplib::Response& response) {
         record("{\"event\":\"submit\",\"fields\":" + (request.body.empty() ? std::string("{}") : request.body) + "}");
+        if (const int answerMs = knobs().submitAnswerMs; answerMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(answerMs));
         response.set_content("{\"ok\":true}", "application/json");
     });
 }

@@ -19,6 +19,10 @@ struct Knobs {
     int coverDelayMs = 500;    // how long the system covers stay behind the loading indicator
     bool refuseCover = false;  // every own cover is refused; the upload hint stays
     bool submitNoop = false;   // the submit button does nothing
+    int submitSendMs = 0;      // the page tells the site of the click at once, sends the submit this much later
+    int submitAnswerMs = 0;    // the site records the submit, then answers this much later
+    bool dropUpload = false;   // the site drops the connection halfway through the video upload
+    bool movedUpload = false;  // the upload page's address redirects to where the site moved it
 };
 
 // Sets the knob named like its flag without the dashes ("upload-ms", "stall-upload", ...).

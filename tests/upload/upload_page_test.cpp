@@ -46,6 +46,8 @@ protected:
                 draws.emplace_back(low, high);
                 return low;
             },
+            [this] { return landedAddress; },
+            "http://127.0.0.1:1/login",
         };
     }
 
@@ -58,7 +60,10 @@ protected:
                                    return giveUpAtCheck < 0 || giveUpChecks < giveUpAtCheck;
                                },
                                [this] { abandoned = true; }};
+        context.onSubmitting = onSubmitting;
+        context.onSubmitted = onSubmitted;
         const int result = page.publishVideo(job, context);
+        failure = context.failure;
         clock.leaveThread();
         return result;
     }
@@ -84,6 +89,10 @@ protected:
     std::optional<std::string> title = "我的标题";
     std::vector<std::pair<int, int>> draws;
     std::function<void(const std::string&)> onTitle;
+    std::function<void(const std::string&)> onSubmitting;
+    std::function<void(const SubmittedFields&)> onSubmitted;
+    std::string landedAddress;  // "" : the configured address
+    std::string failure;
 };
 
 TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
@@ -299,10 +308,92 @@ TEST_F(UploadPageTest, SubmitThatStaysOnTheUploadPageIsAFailure) {
     EXPECT_EQ(count("forward " + kUploadUrl), 1);  // a fresh form for the next video
 }
 
-TEST_F(UploadPageTest, SubmitRetriesUntilThePageMovesOn) {
-    browser.scriptPageUrl({kUploadUrl, kUploadUrl, "http://127.0.0.1:1/video/done"});
+// A page still waiting for the site's answer is not clicked again before it had ten
+// seconds to move on: a slow answer must not become a second submission.
+TEST_F(UploadPageTest, SubmitClicksAgainOnlyAfterThePageHadTimeToMoveOn) {
+    std::deque<std::string> addresses(17, kUploadUrl);
+    addresses.push_back("http://127.0.0.1:1/video/done");
+    browser.scriptPageUrl(addresses);
+    std::vector<long long> clicks;
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) == 0) clicks.push_back(clock.now().count());
+    };
     EXPECT_EQ(publish(), 1);
-    EXPECT_EQ(count("click .submit-btn-group-add @0"), 3);
+    ASSERT_EQ(clicks.size(), 2u);
+    EXPECT_EQ(clicks[1] - clicks[0], 10000);
+    EXPECT_EQ(count("url?"), 18);
+}
+
+// Leaving means: the page answers, with an address other than the upload page's as it had
+// loaded (query and fragment do not count).
+TEST_F(UploadPageTest, OnlyALivePageAwayFromTheLandedAddressHasSubmitted) {
+    const std::string landed = "http://127.0.0.1:1/platform/upload/video/frame";
+    struct Case {
+        const char* name;
+        std::string shows;
+        int connected;
+        int result;
+        long clicks;
+        std::string failure;
+    } cases[] = {
+        {"Left", "http://127.0.0.1:1/video/done", 1, 1, 1, ""},
+        {"QueryAndFragmentOfTheLandedPage", landed + "?t=1#step2", 1, 0, 4, "submit_refused"},
+        {"TheConfiguredAddressIsNotTheLandedOne", kUploadUrl, 1, 1, 1, ""},
+        {"NoAnswerFromAClosedBrowser", "", 0, 0, 1, "browser_gone"},
+        {"SignedOutMeanwhile", "http://127.0.0.1:1/login?from=upload", 1, 0, 1, "banned"},
+    };
+    for (const auto& c : cases) {
+        browser.clearCalls();
+        browser.scriptPageUrl({c.shows});
+        browser.scriptConnected(c.connected);
+        landedAddress = landed;
+        std::vector<SubmittedFields> submitted;
+        onSubmitted = [&](const SubmittedFields& fields) { submitted.push_back(fields); };
+        EXPECT_EQ(publish(), c.result) << c.name;
+        EXPECT_EQ(count("click .submit-btn-group-add @0"), c.clicks) << c.name;
+        EXPECT_EQ(failure, c.failure) << c.name;
+        ASSERT_EQ(submitted.size(), c.result == 1 ? 1u : 0u) << c.name;
+        if (c.result == 1) {
+            EXPECT_EQ(submitted[0].title, "我的标题");
+            EXPECT_EQ(submitted[0].zone, "动画");
+            EXPECT_EQ(submitted[0].subZone, "日常");
+        }
+        EXPECT_EQ(count("forward"), c.connected == 0 || c.failure == "banned" ? 0 : 1) << c.name;
+    }
+}
+
+// Stop right after the click does not cut the watch short: the site may have the video.
+TEST_F(UploadPageTest, StopAfterTheClickStillSeesThePageLeave) {
+    browser.scriptPageUrl({kUploadUrl, kUploadUrl, "http://127.0.0.1:1/video/done"});
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) == 0) stop.request();
+    };
+    int submittedCount = 0;
+    onSubmitted = [&](const SubmittedFields&) { ++submittedCount; };
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(submittedCount, 1);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 1);
+}
+
+TEST_F(UploadPageTest, StopBeforeTheClickSubmitsNothing) {
+    onSubmitting = [&](const std::string& landed) {
+        EXPECT_EQ(landed, kUploadUrl);
+        stop.request();
+    };
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 0);
+    EXPECT_EQ(failure, "stopped");
+}
+
+TEST_F(UploadPageTest, ABrowserGoneWhileUploadingEndsThePublication) {
+    browser.scriptText(".upload-status-intro", {""});
+    browser.scriptText(".item-status-percentage", {"37%", ""});
+    browser.scriptPageUrl({""});
+    browser.scriptConnected(0);
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(failure, "browser_gone");
+    EXPECT_EQ(count("title 进度"), 1);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 0);
 }
 
 TEST_F(UploadPageTest, StopEndsThePublicationAtTheNextWait) {

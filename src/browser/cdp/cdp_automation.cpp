@@ -179,6 +179,12 @@ std::vector<int> CdpAutomation::form_connect_started() {
     return handles;
 }
 
+int CdpAutomation::form_find_started(const std::string& profileDir) {
+    releaseClosed();
+    auto endpoint = findRunningBrowser(profileDir);
+    return endpoint ? handleFor(profileDir, *endpoint) : 0;
+}
+
 int CdpAutomation::form_session_isconnected(int handle) {
     auto target = browser(handle);
     return target && target->responds() ? 1 : 0;

@@ -27,6 +27,7 @@ public:
     int form_global_init(const std::string& browserPath, ConnectCallback onConnect) override;
     int form_browser_start(const std::string& url, const BrowserStartRecord& record) override;
     std::vector<int> form_connect_started() override;
+    int form_find_started(const std::string& profileDir) override;
     int form_session_isconnected(int handle) override;
     int form_close_other_pages(int handle) override;
     int form_active_page(int handle) override;

@@ -1,0 +1,166 @@
+#include "engine/publication_journal.h"
+
+#include <fcntl.h>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <sstream>
+
+#include "support/atomic_file.h"
+
+namespace clipmill {
+
+namespace {
+
+std::string localTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::string stringMember(const rapidjson::Value& object, const char* name) {
+    auto it = object.FindMember(name);
+    return it != object.MemberEnd() && it->value.IsString() ? it->value.GetString() : std::string();
+}
+
+long long integerMember(const rapidjson::Value& object, const char* name, long long otherwise) {
+    auto it = object.FindMember(name);
+    return it != object.MemberEnd() && it->value.IsInt64() ? it->value.GetInt64() : otherwise;
+}
+
+// A line cut short by a crash has no end of line; the next line must not be glued to it.
+bool endsWithNewline(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size == 0) return true;
+    char last = '\n';
+    return pread(fd, &last, 1, info.st_size - 1) == 1 && last == '\n';
+}
+
+using VideoKey = std::tuple<std::string, long long, long long>;
+
+VideoKey keyOf(const VideoIdentity& video) { return {video.path, video.size, video.mtimeNs}; }
+
+}  // namespace
+
+std::optional<VideoIdentity> identifyVideo(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return VideoIdentity{path, static_cast<long long>(info.st_size),
+                         static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+}
+
+std::string journalLine(const JournalEntry& entry) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> json(buffer);
+    auto text = [&json](const char* name, const std::string& value) {
+        json.Key(name);
+        json.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
+    };
+    auto textIfAny = [&text](const char* name, const std::string& value) {
+        if (!value.empty()) text(name, value);
+    };
+    json.StartObject();
+    text("event", entry.event);
+    text("time", entry.time);
+    text("account", entry.accountId);
+    textIfAny("nickname", entry.nickname);
+    text("video", entry.video.path);
+    json.Key("size");
+    json.Int64(entry.video.size);
+    json.Key("mtime_ns");
+    json.Int64(entry.video.mtimeNs);
+    if (entry.event == kEventSubmitted) {
+        text("title", entry.title);
+        text("zone", entry.zone);
+        text("sub_zone", entry.subZone);
+    }
+    textIfAny("landed", entry.landedAddress);
+    textIfAny("reason", entry.reason);
+    json.EndObject();
+    return buffer.GetString();
+}
+
+std::optional<JournalEntry> parseJournalLine(const std::string& line) {
+    rapidjson::Document doc;
+    doc.Parse(line.c_str(), line.size());
+    if (doc.HasParseError() || !doc.IsObject()) return std::nullopt;
+    JournalEntry entry;
+    entry.event = stringMember(doc, "event");
+    entry.video.path = stringMember(doc, "video");
+    entry.video.size = integerMember(doc, "size", -1);
+    entry.video.mtimeNs = integerMember(doc, "mtime_ns", 0);
+    if (entry.event.empty() || entry.video.path.empty()) return std::nullopt;
+    entry.time = stringMember(doc, "time");
+    entry.accountId = stringMember(doc, "account");
+    entry.nickname = stringMember(doc, "nickname");
+    entry.title = stringMember(doc, "title");
+    entry.zone = stringMember(doc, "zone");
+    entry.subZone = stringMember(doc, "sub_zone");
+    entry.landedAddress = stringMember(doc, "landed");
+    entry.reason = stringMember(doc, "reason");
+    return entry;
+}
+
+bool PublicationJournal::append(JournalEntry entry) {
+    if (entry.time.empty()) entry.time = localTimeText();
+    const std::string line = journalLine(entry) + "\n";
+    std::lock_guard lock(mutex_);
+    std::error_code ec;
+    std::filesystem::create_directories(file_.parent_path(), ec);
+    const bool existed = std::filesystem::exists(file_, ec);
+    const int fd = ::open(file_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = endsWithNewline(fd) || writeFully(fd, "\n");
+    ok = ok && writeFully(fd, line) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!existed) syncFolder(file_.parent_path());
+    return ok;
+}
+
+std::vector<JournalEntry> PublicationJournal::read() const {
+    std::optional<std::string> content;
+    {
+        std::lock_guard lock(mutex_);
+        content = readWholeFile(file_);
+    }
+    std::vector<JournalEntry> entries;
+    if (!content) return entries;
+    std::istringstream lines(*content);
+    for (std::string line; std::getline(lines, line);)
+        if (auto entry = parseJournalLine(line)) entries.push_back(std::move(*entry));
+    return entries;
+}
+
+std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries) {
+    // The entry that keeps each video's publication open, by the order it was written in.
+    std::map<VideoKey, size_t> opened;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const JournalEntry& entry = entries[i];
+        const VideoKey key = keyOf(entry.video);
+        auto it = opened.find(key);
+        const bool published = it != opened.end() && entries[it->second].event == kEventSubmitted;
+        if (entry.event == kEventSubmitting || entry.event == kEventSubmitted) {
+            if (!published) opened[key] = i;
+        } else if (entry.event == kEventDisposed || (entry.event == kEventFailed && !published)) {
+            // A failure reported after the site had the video cannot undo its publication.
+            if (it != opened.end()) opened.erase(it);
+        }
+    }
+    std::vector<size_t> order;
+    for (const auto& [key, index] : opened) order.push_back(index);
+    std::sort(order.begin(), order.end());
+    std::vector<JournalEntry> open;
+    for (size_t index : order) open.push_back(entries[index]);
+    return open;
+}
+
+}  // namespace clipmill
