@@ -29,7 +29,7 @@ clipmill_pid=
 browser_pids() {
   local pid
   for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "$program_dir/huancun" && echo "$pid"
+    { tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null | grep -qF -- "$program_dir/huancun" && echo "$pid"
   done
   return 0
 }

@@ -37,8 +37,9 @@ constexpr int kMostCoverLoadingSeconds = 16;
 constexpr int kMostSubmitClicks = 3;
 // After a click on submit the page may take a while to hear back from the site; it is
 // watched this long before the next click, so that a slow answer is not submitted twice.
-constexpr int kFirstSubmitLookMs = 2000;
-constexpr int kSubmitLookMs = 500;
+// It is looked at often: a browser that dies after the page left but before anyone saw
+// it leave takes the proof of the publication with it.
+constexpr int kSubmitLookMs = 250;
 constexpr int kSubmitWatchMs = 10000;
 
 std::vector<std::string> splitAtPlus(const std::string& text) {
@@ -260,10 +261,8 @@ private:
         StopSignal never;
         InterruptScope unstoppable(never);
         Waiter calm(context_.waiter.clock(), never);
-        for (int watched = 0; watched < kSubmitWatchMs;) {
-            const int step = watched == 0 ? kFirstSubmitLookMs : kSubmitLookMs;
-            calm.waitMs(step);
-            watched += step;
+        for (int watched = 0; watched < kSubmitWatchMs; watched += kSubmitLookMs) {
+            calm.waitMs(kSubmitLookMs);
             const std::string address = browser_.form_get_page_url(handle_);
             const std::string page = addressWithoutQuery(address);
             if (!page.empty() && page == addressWithoutQuery(deps_.loginPageUrl)) return SubmitOutcome::SignedOut;

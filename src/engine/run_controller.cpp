@@ -24,11 +24,6 @@ bool folderExists(const std::string& folder) {
     return std::filesystem::is_directory(std::filesystem::u8path(folder), ec);
 }
 
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::u8path(path), ec);
-}
-
 }  // namespace
 
 // One press of Start: the worker thread and what it owns for the turn in progress.
@@ -189,15 +184,14 @@ private:
     }
 
     PublishContext publishContext(const VideoIdentity& video) {
-        PublishContext context{waiter_, accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
-        context.rowNow = [this] { return accountRow(); };
-        context.onSubmitting = [this, video](const std::string& landed) {
+        auto onSubmitting = [this, video](const std::string& landed) {
             JournalEntry entry = entryFor(kEventSubmitting, video);
             entry.landedAddress = landed;
             append(std::move(entry));
         };
-        context.onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
-        return context;
+        auto onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
+        return PublishContext{waiter_,      accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); },
+                              [this] { return accountRow(); }, onSubmitting, onSubmitted, {}};
     }
 
     const char* failureReason(const PublishContext& context) const {
