@@ -75,9 +75,13 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=":$(head -n1 "$work/display")"
 fi
 
+# A home whose documents already hold the disclaimer's agreement, so no box stands in the way.
+mkdir -p "$work/home/Documents"
+printf 'agreed\r\n' >"$work/home/Documents/qmxr.dll"
+
 left() { find "$program_dir"/素材* -name '*.mp4' | wc -l; }
 start_program() {
-  "$program_dir/clipmill" >>"$work/clipmill.out" 2>&1 &
+  HOME="$work/home" "$program_dir/clipmill" >>"$work/clipmill.out" 2>&1 &
   clipmill_pid=$!
   for _ in $(seq 300); do xdotool search --name "^Clipmillv8.8" >/dev/null 2>&1 && break; sleep 0.1; done
   sleep 2
