@@ -136,7 +136,7 @@ void MainWindow::pickFolderInto(const std::string& field) {
 void MainWindow::refreshCategoriesInBackground() {
     tasks_->start([this, waiter = tasks_->waiter()]() mutable {
         CategoryRefreshServices services{program_.automation(), program_.window(), program_.clipboard(),
-                                         program_.programDir()};
+                                         program_.programDir(), {}, &program_.pageProfiles()};
         refreshCategories(services, program_.browser().handle(), waiter);
     });
 }
