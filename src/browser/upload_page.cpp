@@ -346,13 +346,14 @@ private:
         return landed.empty() ? addressWithoutQuery(deps_.uploadPageUrl) : landed;
     }
 
-    // The page says the account posts too often, in one of the profile's wordings.
+    // The page shows that the account posts too often, in one of the profile's wordings.
+    // Its visible text only: the page's scripts hold such wordings too.
     bool refusedAsTooFrequent() {
         const std::vector<std::string> wordings = profile_->alternatives(role::kTooFrequent);
         if (wordings.empty()) return false;
-        const std::string html = browser_.form_get_html(handle_);
+        const std::string shown = browser_.form_dom_gettext(handle_, "body", 0);
         return std::any_of(wordings.begin(), wordings.end(),
-                           [&html](const std::string& w) { return html.find(w) != std::string::npos; });
+                           [&shown](const std::string& w) { return shown.find(w) != std::string::npos; });
     }
 
     // Where the page went after a click, looked at once.

@@ -216,7 +216,7 @@ TEST_F(UploadPageTest, EachCauseHasItsReason) {
          "element_missing", "找不到页面元素：video（input[type=file]）"},
         {"GivenUp", [&] { giveUpAtCheck = 2; }, "given_up", "超过30秒，已放弃"},
         {"Refused", [&] { browser.scriptPageUrl({kUploadUrl}); }, "submit_refused", "提交未被网站接受"},
-        {"TooFrequent", [&] { browser.scriptPageUrl({kUploadUrl}); browser.scriptHtml({"<div class=toast>上传视频过快，请稍后</div>"}); },
+        {"TooFrequent", [&] { browser.scriptPageUrl({kUploadUrl}); browser.scriptText("body", {"立即投稿\n上传视频过快，请稍后"}); },
          "too_frequent", "投稿过于频繁，本账号暂停"},
     };
     for (auto& c : cases) {
