@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes a screenshot of each page of the main window, from the real program on a virtual
-# display of its own: the five pages, and the six inner pages of "主界面".
+# display of its own: the six pages, and the six inner pages of "主界面". The page 发布记录
+# shows the journal named by $CLIPMILL_JOURNAL (the data/发布记录.jsonl of a demo run, say).
 #   scripts/screenshots.sh <output folder>      (build folder: $CLIPMILL_BUILD_DIR or build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,7 @@ cp "$build_dir/clipmill" "$work/clipmill"
 mkdir -p "$work/data/list"
 printf '{"昵称":"自动获取","素材目录":"/home/user/视频/素材一","缓存id":"100"}' >"$work/data/list/100.json"
 printf '{"昵称":"小剪刀","素材目录":"/home/user/视频/素材二","缓存id":"101"}' >"$work/data/list/101.json"
+if [ -n "${CLIPMILL_JOURNAL:-}" ]; then cp "$CLIPMILL_JOURNAL" "$work/data/发布记录.jsonl"; fi
 
 Xvfb -displayfd 3 -screen 0 1100x640x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
@@ -53,8 +55,8 @@ shot() {
 }
 
 outer_y=23
-outer_x=(38 92 146 200 253)
-outer_names=(1-主界面 2-设置 3-浏览器 4-换ip 5-标题库)
+outer_x=(38 92 146 200 253 317)
+outer_names=(1-主界面 2-设置 3-浏览器 4-换ip 5-标题库 6-发布记录)
 inner_y=329
 inner_x=(70 160 238 316 388 472)
 inner_names=(1-原创标签和分类 2-标题设置 3-封面图选项 4-标签选项 5-简介选项 6-上传视频设置)

@@ -45,10 +45,32 @@ void AccountTable::setCell(int row, int column, const std::string& text) {
     {
         std::lock_guard lock(mutex_);
         if (row < 0 || row >= static_cast<int>(rows_.size()) || !validColumn(column)) return;
-        if (rows_[row][column] == text) return;
+        if (rows_[row][column] == text && tips_[row][column].empty()) return;
         rows_[row][column] = text;
+        tips_[row][column].clear();
     }
     notify({Change::CellChanged, row, column});
+}
+
+std::string AccountTable::cellToolTip(int row, int column) const {
+    std::lock_guard lock(mutex_);
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || !validColumn(column)) return {};
+    return tips_[row][column];
+}
+
+void AccountTable::setCellToolTip(int row, int column, const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size()) || !validColumn(column)) return;
+        if (tips_[row][column] == text) return;
+        tips_[row][column] = text;
+    }
+    notify({Change::CellChanged, row, column});
+}
+
+std::vector<AccountTable::Row> AccountTable::toolTips() const {
+    std::lock_guard lock(mutex_);
+    return tips_;
 }
 
 AccountTable::Row AccountTable::row(int row) const {
@@ -67,6 +89,7 @@ int AccountTable::appendRow() {
     {
         std::lock_guard lock(mutex_);
         rows_.emplace_back();
+        tips_.emplace_back();
         index = static_cast<int>(rows_.size()) - 1;
     }
     notify({Change::RowAppended, index});
@@ -78,6 +101,7 @@ void AccountTable::removeRow(int row) {
         std::lock_guard lock(mutex_);
         if (row < 0 || row >= static_cast<int>(rows_.size())) return;
         rows_.erase(rows_.begin() + row);
+        tips_.erase(tips_.begin() + row);
         const int selected = selectedRow_.load();
         if (selected == row) selectedRow_ = -1;
         if (selected > row) selectedRow_ = selected - 1;
@@ -92,6 +116,9 @@ void AccountTable::moveRowToBottom(int row) {
         Row moved = std::move(rows_[row]);
         rows_.erase(rows_.begin() + row);
         rows_.push_back(std::move(moved));
+        Row movedTips = std::move(tips_[row]);
+        tips_.erase(tips_.begin() + row);
+        tips_.push_back(std::move(movedTips));
         const int selected = selectedRow_.load();
         if (selected == row) selectedRow_ = static_cast<int>(rows_.size()) - 1;
         if (selected > row) selectedRow_ = selected - 1;
@@ -103,6 +130,7 @@ void AccountTable::clear() {
     {
         std::lock_guard lock(mutex_);
         rows_.clear();
+        tips_.clear();
         selectedRow_ = -1;
     }
     notify({Change::Reset});

@@ -49,7 +49,12 @@ public:
 
     int rowCount() const;
     std::string cell(int row, int column) const;
+    // Setting a cell's text clears its tooltip.
     void setCell(int row, int column, const std::string& text);
+    // The text shown when the pointer rests on a cell; "" for none.
+    std::string cellToolTip(int row, int column) const;
+    void setCellToolTip(int row, int column, const std::string& text);
+    std::vector<Row> toolTips() const;
     Row row(int row) const;
     std::vector<Row> rows() const;
 
@@ -77,6 +82,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
+    std::vector<Row> tips_;  // row for row with rows_
     std::atomic<int> currentRow_{-1};
     std::atomic<int> selectedRow_{-1};
     ListenerList<Listener> listeners_;

@@ -8,6 +8,8 @@
 #include "accounts/account_file.h"
 #include "app/endpoints.h"
 #include "browser/cdp/cdp_automation.h"
+#include "browser/failure_record.h"
+#include "browser/page_profile.h"
 #include "browser/upload_page.h"
 #include "catalogue/category_lists.h"
 #include "engine/job_composer.h"
@@ -43,12 +45,14 @@ private:
 struct Program::Services {
     Services(Program& program)
         : settings(program.window_),
+          profiles(pageProfilePath(program.programDir_)),
           material(program.window_, program.accounts_, program.programDir_),
           composer(program.window_, titles),
           automation(cdp::CdpAutomation::Options{(program.programDir_ / "huancun").string()}),
           browser(BrowserSession::Services{automation, program.window_, program.accounts_, program.desktop_.dialogs,
                                            program.clock_, program.programDir_.string(),
-                                           loadSiteAddresses(program.programDir_), program.desktop_.screenSize}),
+                                           loadSiteAddresses(program.programDir_), program.desktop_.screenSize,
+                                           &profiles}),
           publisher(UploadPageDeps{automation,
                                    settings,
                                    program.accounts_,
@@ -62,12 +66,15 @@ struct Program::Services {
                                    [this](const UploadJob& job) { return composer.composeTitle(job); },
                                    {},
                                    [this] { return browser.landedUploadPage(); },
-                                   browser.addresses().loginPage}),
+                                   browser.addresses().loginPage,
+                                   &profiles,
+                                   failureRecordsRoot(program.programDir_)}),
           redialer(program.window_, loadOutsideAddresses(program.programDir_).ipEcho) {}
 
     RunServices forRun() { return RunServices{material, composer, publisher, redialer, browser}; }
 
     RunSettings settings;
+    PageProfileSource profiles;
     TitlePool titles;
     VideoMaterialImpl material;
     JobComposerImpl composer;
@@ -111,6 +118,8 @@ bool Program::redialTest(Waiter& waiter) {
 }
 
 BrowserAutomation& Program::automation() { return services_->automation; }
+
+PageProfileSource& Program::pageProfiles() { return services_->profiles; }
 
 void Program::prepareMainWindow() {
     std::error_code ec;

@@ -60,6 +60,7 @@ public:
     Dialogs& dialogs() { return desktop_.dialogs; }
     Clipboard& clipboard() { return desktop_.clipboard; }
     BrowserAutomation& automation();
+    PageProfileSource& pageProfiles();
 
     // The steps of the main window's creation that need no window: folders, the cover
     // folder default, the saved settings, the caption, the browser environment, and the

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,12 +60,20 @@ public:
     virtual int form_page_isloaded(int handle) = 0;
     virtual std::string form_get_page_url(int handle) = 0;
     virtual std::string form_get_html(int handle) = 0;
+    // A PNG picture of the page as it shows now; "" when there is none.
+    virtual std::string form_capture_screenshot(int handle) { return {}; }
 
     virtual int form_dom_isexist(int handle, const std::string& selector) = 0;
     virtual int form_dom_count(int handle, const std::string& selector) = 0;
     virtual int form_dom_click(int handle, const std::string& selector, int position) = 0;
     virtual int form_dom_focus(int handle, const std::string& selector, int position) = 0;
     virtual std::string form_dom_gettext(int handle, const std::string& selector, int position) = 0;
+    // The text of an element, or nothing when the selector matches nothing at that position.
+    virtual std::optional<std::string> form_dom_findtext(int handle, const std::string& selector, int position) {
+        std::string text = form_dom_gettext(handle, selector, position);
+        if (!text.empty() || form_dom_count(handle, selector) > std::max(position - 1, 0)) return text;
+        return std::nullopt;
+    }
     virtual std::string form_dom_innerhtml(int handle, const std::string& selector, int position) = 0;
     // The value of a form field, set as a script would, with input and change events.
     virtual int form_dom_setvalue(int handle, const std::string& selector, const std::string& value, int position) = 0;

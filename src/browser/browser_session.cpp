@@ -11,7 +11,6 @@ namespace {
 
 constexpr const char* kProfilePrefix = "/huancun/Norvane";
 constexpr const char* kDefaultAccountId = "100";
-constexpr const char* kPageReadyText = "拖拽视频";
 constexpr int kStartLoadTimeoutMs = 15000;
 constexpr const char* kStatusBar = "状态条1";
 constexpr int kBrowserCountPart = 2;
@@ -19,7 +18,6 @@ constexpr const char* kBrowserPathField = "编辑框_google";
 constexpr const char* kInitButton = "按钮_手动初始化";
 constexpr const char* kVersionLabel = "标签_版本";
 constexpr const char* kProgramVersion = "8.8";
-constexpr const char* kBannedText = "账号已被禁用";
 constexpr const char* kBannedMark = "封禁或异常";
 constexpr ScreenSize kFallbackScreen{1920, 1080};
 
@@ -77,7 +75,7 @@ int BrowserSession::tryStart(const std::string& accountId, Waiter& waiter) {
     int started = services_.automation.form_browser_start(services_.addresses.uploadPage, startRecord(accountId));
     waiter.waitMs(1000);
     setBrowserTitle("等待载入");
-    services_.automation.form_page_wait_loaded(handle(), kPageReadyText, kStartLoadTimeoutMs);
+    services_.automation.form_page_wait_loaded(handle(), profile()->text(role::kPageReady), kStartLoadTimeoutMs);
     setBrowserTitle("载入成功");
     return started;
 }
@@ -112,6 +110,15 @@ bool BrowserSession::showsUploadPage(const std::string& address) const {
     return page == addressWithoutQuery(services_.addresses.uploadPage) || page == landedUploadPage();
 }
 
+std::shared_ptr<const PageProfile> BrowserSession::profile() const {
+    return services_.profiles ? services_.profiles->current() : std::make_shared<const PageProfile>();
+}
+
+std::string BrowserSession::loginPage() const {
+    const std::string configured = profile()->text(role::kLoginPage);
+    return configured.empty() ? services_.addresses.loginPage : configured;
+}
+
 std::string BrowserSession::landedUploadPage() const {
     std::lock_guard lock(landedMutex_);
     return landed_;
@@ -133,15 +140,16 @@ int BrowserSession::openAccountPage(const UploadJob& job, PublishContext& contex
         present = tryStart(job.text("缓存id"), context.waiter) != 0;
     }
     auto& automation = services_.automation;
-    const bool banned = automation.form_get_html(handle()).find(kBannedText) != std::string::npos;
+    const std::string bannedText = profile()->text(role::kBanned);
+    const bool banned = automation.form_get_html(handle()).find(bannedText) != std::string::npos;
     const std::string address = banned ? std::string() : automation.form_get_page_url(handle());
-    if (banned || address == services_.addresses.loginPage) {
+    if (banned || address == loginPage()) {
         services_.accounts.setCell(context.currentRow(), kColumnIndex, kBannedMark);
-        context.fail(kFailBanned);
+        context.fail(bannedFailure());
         return 0;
     }
     if (address.empty()) {
-        context.fail(context.waiter.stopped() ? kFailStopped : kFailBrowserGone);
+        context.fail(context.waiter.stopped() ? stoppedFailure() : browserGoneFailure());
         return 0;
     }
     std::lock_guard lock(landedMutex_);

@@ -9,6 +9,7 @@
 #include "accounts/account_table.h"
 #include "browser/automation.h"
 #include "browser/memory_trim.h"
+#include "browser/page_profile.h"
 #include "browser/site_addresses.h"
 #include "engine/run_services.h"
 #include "settings/window_state.h"
@@ -40,6 +41,8 @@ public:
         std::string programDir;  // without a trailing separator
         SiteAddresses addresses = defaultSiteAddresses();
         std::function<ScreenSize()> screenSize;  // of the screen the browser window goes on
+        // The page texts and the login page address; the built-in ones when null.
+        PageProfileSource* profiles = nullptr;
     };
 
     explicit BrowserSession(Services services);
@@ -82,6 +85,8 @@ public:
 private:
     int tryStart(const std::string& accountId, Waiter& waiter);
     bool showsUploadPage(const std::string& address) const;
+    std::shared_ptr<const PageProfile> profile() const;
+    std::string loginPage() const;
 
 
     Services services_;

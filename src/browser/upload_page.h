@@ -1,11 +1,13 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "accounts/account_table.h"
 #include "browser/automation.h"
+#include "browser/page_profile.h"
 #include "engine/run_services.h"
 #include "settings/run_settings.h"
 #include "support/clipboard.h"
@@ -33,6 +35,11 @@ struct UploadPageDeps {
     std::function<std::string()> landedUploadPage;
     // A submit that lands here did not publish: the account was signed out meanwhile.
     std::string loginPageUrl;
+    // The page facts, read again from their file before each publication; the built-in
+    // ones when null.
+    PageProfileSource* profiles = nullptr;
+    // Where failure records go (data/失败记录); none are written when empty.
+    std::filesystem::path recordsRoot;
 };
 
 // Publishes one video on the site's upload page by working its elements as a person would.

@@ -10,13 +10,9 @@
 namespace clipmill {
 namespace {
 
-constexpr const char* kZoneDropDown = ".select-box-v2-controller";
-constexpr const char* kZoneEntry = ".pre-item-content";
-constexpr const char* kSubZonePanel = ".drop-cascader-list-wrp";
-constexpr std::string_view kSubZoneOpening = "item-main\">";
-constexpr std::string_view kSubZoneClosing = "</p>";
-// The page's first zone entry is not a zone of the catalogue.
-constexpr int kFirstZonePosition = 2;
+std::shared_ptr<const PageProfile> freshProfile(const CategoryRefreshServices& services) {
+    return services.profiles ? services.profiles->reload() : std::make_shared<const PageProfile>();
+}
 
 }  // namespace
 
@@ -26,14 +22,15 @@ std::filesystem::path categoryFilePath(const std::filesystem::path& programDir) 
     return programDir / "data" / "fenlei.txt";
 }
 
-std::vector<std::string> subZoneNamesInHtml(std::string_view html) {
+std::vector<std::string> subZoneNamesInHtml(std::string_view html, std::string_view opening, std::string_view closing) {
     std::vector<std::string> names;
+    if (opening.empty() || closing.empty()) return names;
     std::size_t from = 0;
     while (true) {
-        const std::size_t opening = html.find(kSubZoneOpening, from);
-        if (opening == std::string_view::npos) break;
-        const std::size_t start = opening + kSubZoneOpening.size();
-        const std::size_t end = html.find(kSubZoneClosing, start);
+        const std::size_t found = html.find(opening, from);
+        if (found == std::string_view::npos) break;
+        const std::size_t start = found + opening.size();
+        const std::size_t end = html.find(closing, start);
         if (end == std::string_view::npos) break;
         names.emplace_back(html.substr(start, end - start));
         from = start;
@@ -41,28 +38,34 @@ std::vector<std::string> subZoneNamesInHtml(std::string_view html) {
     return names;
 }
 
-std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter) {
-    automation.form_dom_click(handle, kZoneDropDown, 0);
-    const int entries = automation.form_dom_count(handle, kZoneEntry);
+std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
+                                      const PageProfile& profile) {
+    const std::string& zoneEntry = profile.selector(role::kZone);
+    automation.form_dom_click(handle, profile.selector(role::kZoneOpener), profile.position(role::kZoneOpener));
+    const int entries = automation.form_dom_count(handle, zoneEntry);
     std::string text;
-    for (int position = kFirstZonePosition; position <= entries; ++position) {
-        automation.form_dom_click(handle, kZoneEntry, position);
+    // The page's entries before the first zone of the catalogue are skipped.
+    for (int position = profile.position(role::kZoneOffset); position <= entries; ++position) {
+        automation.form_dom_click(handle, zoneEntry, position);
         if (!waiter.waitSeconds(1)) break;
-        Zone zone{automation.form_dom_gettext(handle, kZoneEntry, position),
-                  subZoneNamesInHtml(automation.form_dom_innerhtml(handle, kSubZonePanel, 0))};
+        const std::string html = automation.form_dom_innerhtml(handle, profile.selector(role::kSubZonePanel),
+                                                               profile.position(role::kSubZonePanel));
+        Zone zone{automation.form_dom_gettext(handle, zoneEntry, position),
+                  subZoneNamesInHtml(html, profile.text(role::kSubZoneOpening), profile.text(role::kSubZoneClosing))};
         text += CategoryTree::zoneLine(zone) + "\r\n";
     }
     return text;
 }
 
 bool readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter) {
-    const std::string text = collectCategoriesFromPage(services.automation, handle, waiter);
+    const auto profile = freshProfile(services);
+    const std::string text = collectCategoriesFromPage(services.automation, handle, waiter, *profile);
     services.clipboard.setText(text);
     return writeFileAtomically(categoryFilePath(services.programDir), utf8ToGbk(text));
 }
 
 RefreshOutcome refreshCategories(const CategoryRefreshServices& services, int handle, Waiter& waiter) {
-    if (services.automation.form_dom_isexist(handle, kZoneDropDown) == 1) {
+    if (services.automation.form_dom_isexist(handle, freshProfile(services)->selector(role::kZoneOpener)) == 1) {
         readCategoriesFromPage(services, handle, waiter);
         return RefreshOutcome::ReadFromPage;
     }

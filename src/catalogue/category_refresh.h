@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browser/automation.h"
+#include "browser/page_profile.h"
 #include "settings/window_state.h"
 #include "support/clipboard.h"
 #include "support/clock.h"
@@ -18,13 +19,16 @@ std::filesystem::path categoryFilePath(const std::filesystem::path& programDir);
 
 // The sub-zone names in the inner HTML of the page's sub-zone list: each text between
 // `item-main">` and the next "</p>", in order.
-std::vector<std::string> subZoneNamesInHtml(std::string_view html);
+std::vector<std::string> subZoneNamesInHtml(std::string_view html, std::string_view opening = "item-main\">",
+                                            std::string_view closing = "</p>");
 
 // Opens the zone drop-down of the upload page showing in browser `handle`, clicks every
 // zone entry after the first, waits a second for its sub-zones and collects them. The
 // result is the catalogue text, every line ending in CR LF; a zone whose sub-zones have not
 // appeared gives "++" + zone + "++".
-std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter);
+// The selectors, the first zone's position and the markers come from `profile`.
+std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
+                                      const PageProfile& profile = PageProfile());
 
 struct CategoryRefreshServices {
     BrowserAutomation& automation;
@@ -33,6 +37,8 @@ struct CategoryRefreshServices {
     std::filesystem::path programDir;
     // Runs the refill of the lists away from the caller's thread; empty: runs it in place.
     std::function<void(std::function<void()>)> runInBackground{};
+    // The page facts, read again from their file for each refresh; the built-in ones when null.
+    PageProfileSource* profiles = nullptr;
 };
 
 // Reads the catalogue from the page and puts it on the clipboard and into the category

@@ -85,6 +85,8 @@ std::string journalLine(const JournalEntry& entry) {
     }
     textIfAny("landed", entry.landedAddress);
     textIfAny("reason", entry.reason);
+    textIfAny("reason_text", entry.reasonText);
+    textIfAny("record", entry.recordFolder);
     json.EndObject();
     return buffer.GetString();
 }
@@ -107,6 +109,8 @@ std::optional<JournalEntry> parseJournalLine(const std::string& line) {
     entry.subZone = stringMember(doc, "sub_zone");
     entry.landedAddress = stringMember(doc, "landed");
     entry.reason = stringMember(doc, "reason");
+    entry.reasonText = stringMember(doc, "reason_text");
+    entry.recordFolder = stringMember(doc, "record");
     return entry;
 }
 

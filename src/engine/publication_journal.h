@@ -35,6 +35,9 @@ inline constexpr const char* kFailBrowserGone = "browser_gone";
 inline constexpr const char* kFailNoVideo = "no_video";
 inline constexpr const char* kFailUploadStalled = "upload_stalled";
 inline constexpr const char* kFailSubmitRefused = "submit_refused";
+inline constexpr const char* kFailElementMissing = "element_missing";
+inline constexpr const char* kFailTooFrequent = "too_frequent";
+inline constexpr const char* kFailVerification = "verification";
 
 struct JournalEntry {
     std::string event;
@@ -47,6 +50,8 @@ struct JournalEntry {
     std::string subZone;
     std::string landedAddress;  // submitting: the upload page's address after it loaded
     std::string reason;         // failed only
+    std::string reasonText;     // failed only: what the user was shown
+    std::string recordFolder;   // failed or submitted: the failure record written for it, if any
 };
 
 // The publication journal: one JSON object a line, appended and flushed to disk before the

@@ -130,7 +130,9 @@ private:
             if (perAccount - done <= 0) break;
             if (accountRow() < 0) break;  // deleted from the list: its turn ends
             if (!runAttempt(done)) return 0;
+            if (turnOver_) break;
         }
+        turnOver_ = false;
         return endAccountTurn(index);
     }
 
@@ -173,31 +175,44 @@ private:
         published_ = false;
         gaveUp_ = false;
         PublishContext context = publishContext(*identity);
+        publishing_ = &context;
         const int result = publishWithTicker(video, context);
+        publishing_ = nullptr;
         if (result == 1 && !published_) recordSubmitted(*identity, {});
         if (published_) return finishPublication(*identity, done) && waiter_.waitMs(900);
 
-        journal(kEventFailed, *identity, failureReason(context));
+        const FailureReason reason = failureReason(context);
+        JournalEntry failed = entryFor(kEventFailed, *identity);
+        failed.reason = reason.word;
+        failed.reasonText = reason.text;
+        failed.recordFolder = context.recordFolder;
+        append(std::move(failed));
         if (waiter_.stopped()) return false;
         table().setCell(accountRow(), kColumnStatus, "上传失败");
+        table().setCellToolTip(accountRow(), kColumnStatus, reason.text);
+        // The site refuses this account for now: its remaining attempts would only be refused too.
+        turnOver_ = reason.word == kFailTooFrequent;
         return waiter_.waitMs(900);
     }
 
     PublishContext publishContext(const VideoIdentity& video) {
-        auto onSubmitting = [this, video](const std::string& landed) {
+        PublishContext context{waiter_, accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
+        context.rowNow = [this] { return accountRow(); };
+        context.giveUpSeconds = owner_.giveUpSeconds_.load();
+        context.onSubmitting = [this, video](const std::string& landed) {
             JournalEntry entry = entryFor(kEventSubmitting, video);
             entry.landedAddress = landed;
             append(std::move(entry));
         };
-        auto onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
-        return PublishContext{waiter_,      accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); },
-                              [this] { return accountRow(); }, onSubmitting, onSubmitted, {}};
+        context.onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
+        return context;
     }
 
-    const char* failureReason(const PublishContext& context) const {
-        if (waiter_.stopped()) return kFailStopped;
-        if (!context.failure.empty()) return context.failure.c_str();
-        return gaveUp_ ? kFailGivenUp : kFailSubmitRefused;
+    FailureReason failureReason(const PublishContext& context) const {
+        if (waiter_.stopped()) return stoppedFailure();
+        if (!context.failure.empty())
+            return {context.failure, context.failureText.empty() ? failureText(context.failure) : context.failureText};
+        return gaveUp_ ? givenUpFailure(owner_.giveUpSeconds_.load()) : submitRefusedFailure();
     }
 
     void recordSubmitted(const VideoIdentity& video, const SubmittedFields& fields) {
@@ -287,6 +302,7 @@ private:
         if (owner_.elapsedSeconds_.load() <= limit) return true;
         owner_.elapsedSeconds_ = 0;
         gaveUp_ = true;
+        if (publishing_ && publishing_->onGivingUp) publishing_->onGivingUp();
         services().browser.closeBrowser();
         if (ticker_) ticker_->requestStop();
         return false;
@@ -334,6 +350,8 @@ private:
     std::atomic<int> turnRow_{-1};   // where it was last found; the ticker reads it too
     bool published_ = false;         // the site has the current video
     bool gaveUp_ = false;
+    bool turnOver_ = false;                     // the site said to stop posting for now
+    PublishContext* publishing_ = nullptr;      // the publication under way, on the worker
 };
 
 RunController::RunController(RunEnvironment environment) : env_(std::move(environment)), settings_(env_.window) {}

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "accounts/account_record.h"
+#include "engine/failure_reason.h"
 #include "support/clock.h"
 
 namespace clipmill {
@@ -28,12 +29,23 @@ struct PublishContext {
     // The moment the page left the upload page after a click on submit: from then on the
     // video is published, whatever happens next.
     std::function<void(const SubmittedFields&)> onSubmitted;
-    // Why the publication failed, as a journal reason word; "" when no step said.
+    // The give-up limit of this run in seconds, 0 for none.
+    int giveUpSeconds = 0;
+    // Runs just before the give-up check closes the browser, while its page still shows.
+    std::function<void()> onGivingUp;
+    // Why the publication failed, as a journal reason word and the text the user sees; ""
+    // when no step said.
     std::string failure;
+    std::string failureText;
+    // The failure record written for this publication, "" when none.
+    std::string recordFolder;
 
     int currentRow() const { return rowNow ? rowNow() : row; }
-    void fail(const char* reason) {
-        if (failure.empty()) failure = reason;
+    void fail(const char* reason) { fail(FailureReason{reason, clipmill::failureText(reason)}); }
+    void fail(const FailureReason& reason) {
+        if (!failure.empty()) return;
+        failure = reason.word;
+        failureText = reason.text;
     }
 };
 

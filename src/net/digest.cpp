@@ -79,4 +79,18 @@ std::string base64Encode(std::string_view bytes) {
     return out;
 }
 
+std::optional<std::string> base64Decode(std::string_view text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    std::string out(3 * (text.size() / 4), '\0');
+    const int written = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                        reinterpret_cast<const unsigned char*>(text.data()),
+                                        static_cast<int>(text.size()));
+    if (written < 0) return std::nullopt;
+    // The block decoder counts the padding as zero bytes.
+    std::size_t size = static_cast<std::size_t>(written);
+    for (std::size_t i = text.size(); i > 0 && text[i - 1] == '=' && size > 0; --i) --size;
+    out.resize(size);
+    return out;
+}
+
 }  // namespace clipmill::net

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,8 @@ namespace clipmill::net {
 std::string md5Hex(std::string_view bytes);
 std::string sha256Hex(std::string_view bytes);
 std::string base64Encode(std::string_view bytes);
+// Nothing when `text` is not Base64.
+std::optional<std::string> base64Decode(std::string_view text);
 
 // SHA-256 of a file's contents read in pieces; "" when it cannot be read.
 std::string sha256FileHex(const std::string& path);

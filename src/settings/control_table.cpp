@@ -32,7 +32,7 @@ std::vector<ControlDef> buildTable() {
     return {
         {.name = kMainWindowName, .kind = K::Window, .geometry = {50, 50, 1026, 570}, .caption = "Clipmill"},
         {.name = "选择夹1", .kind = K::TabControl, .parent = kMainWindowName, .geometry = {8, 11, 592, 477},
-         .items = {"主界面", "设置", "浏览器", "换ip", "标题库"}},
+         .items = {"主界面", "设置", "浏览器", "换ip", "标题库", "发布记录"}},
 
         // Page "主界面"
         {.name = "主界面", .kind = K::TabPage, .parent = "选择夹1", .geometry = {0, 0, 592, 477}, .caption = "主界面"},
@@ -247,6 +247,9 @@ std::vector<ControlDef> buildTable() {
          .caption = "您可以输入标题，一行一个按照顺序使用\r\n\r\n您也可以输入txt的完整路径，比如  D:\\123.txt\r\n\r\n"
                     "会随机从里面读取标题使用。",
          .multiLine = true},
+
+        // Page "发布记录": the publication journal as a table, built by the window itself.
+        {.name = "发布记录", .kind = K::TabPage, .parent = "选择夹1", .geometry = {0, 0, 592, 477}, .caption = "发布记录"},
 
         // The account list
         {.name = "分组框6", .kind = K::GroupBox, .parent = kMainWindowName, .geometry = {608, 64, 408, 432},

@@ -134,6 +134,15 @@ std::string IniFile::value(std::string_view section, std::string_view key, std::
     return found ? *found : std::string(fallback);
 }
 
+std::vector<std::string> IniFile::keys(std::string_view section) const {
+    std::vector<std::string> found;
+    std::optional<Range> range = findSection(utf8ToGbk(section));
+    if (!range) return found;
+    for (std::size_t i = range->header + 1; i < range->end; ++i)
+        if (std::optional<KeyLine> line = keyLine(lines_[i].text)) found.push_back(gbkToUtf8(line->key));
+    return found;
+}
+
 void IniFile::insertLine(std::size_t at, std::string text) {
     if (at > 0 && lines_[at - 1].ending.empty()) lines_[at - 1].ending = "\r\n";
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), "\r\n"});

@@ -32,6 +32,8 @@ public:
     // character. Nothing when the section or the key is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     std::string value(std::string_view section, std::string_view key, std::string_view fallback) const;
+    // The keys of a section as the file spells them, in file order; none when it is missing.
+    std::vector<std::string> keys(std::string_view section) const;
 
     // Writes one key. A value that the reader would change (white space at either end, or
     // enclosing double quotes) is written inside double quotes so it reads back unchanged.

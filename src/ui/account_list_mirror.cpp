@@ -1,5 +1,7 @@
 #include "ui/account_list_mirror.h"
 
+#include <algorithm>
+
 #include "ui/qt_text.h"
 
 namespace clipmill::ui {
@@ -31,7 +33,8 @@ void AccountListMirror::replayOne(const AccountTable::Event& event) {
 
 void AccountListMirror::copyCells() {
     const std::vector<AccountTable::Row> rows = table_.rows();
-    const int wanted = static_cast<int>(rows.size());
+    const std::vector<AccountTable::Row> tips = table_.toolTips();
+    const int wanted = static_cast<int>(std::min(rows.size(), tips.size()));
     while (list_.topLevelItemCount() > wanted) delete list_.takeTopLevelItem(list_.topLevelItemCount() - 1);
     while (list_.topLevelItemCount() < wanted) list_.addTopLevelItem(new QTreeWidgetItem);
     for (int r = 0; r < wanted; ++r) {
@@ -39,6 +42,8 @@ void AccountListMirror::copyCells() {
         for (int c = 0; c < kAccountColumnCount; ++c) {
             QString text = toQt(rows[r][c]);
             if (item->text(c) != text) item->setText(c, text);
+            QString tip = toQt(tips[r][c]);
+            if (item->toolTip(c) != tip) item->setToolTip(c, tip);
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QMetaObject>
+#include <QVBoxLayout>
 #include <chrono>
 #include <cstdlib>
 
@@ -36,6 +37,7 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
     wireAccountMenu();
     wireAccountFields();
     wireBrowserButtons();
+    addJournalPage();
     connect(controls_.startupTimer, &QTimer::timeout, this, &MainWindow::startUp);
     controls_.startupTimer->start();
 }
@@ -136,9 +138,18 @@ void MainWindow::pickFolderInto(const std::string& field) {
 void MainWindow::refreshCategoriesInBackground() {
     tasks_->start([this, waiter = tasks_->waiter()]() mutable {
         CategoryRefreshServices services{program_.automation(), program_.window(), program_.clipboard(),
-                                         program_.programDir()};
+                                         program_.programDir(), {}, &program_.pageProfiles()};
         refreshCategories(services, program_.browser().handle(), waiter);
     });
+}
+
+void MainWindow::addJournalPage() {
+    QWidget* page = controls_.widget("发布记录");
+    if (!page) return;
+    journalPage_ = new JournalPage(program_.journal().file(), page);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(journalPage_);
 }
 
 void MainWindow::startUp() { program_.loadListsInBackground(); }

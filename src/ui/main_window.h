@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "ui/built_controls.h"
 #include "ui/folder_picker.h"
+#include "ui/journal_page.h"
 #include "ui/task_threads.h"
 #include "ui/window_state_binder.h"
 
@@ -25,6 +26,8 @@ public:
     ~MainWindow() override;
 
     const BuiltControls& controls() const { return controls_; }
+    // The page "发布记录".
+    JournalPage* journalPage() const { return journalPage_; }
     // The folder browser of the two "浏览" buttons; tests script it.
     FolderPicker& folderPicker() { return folderPicker_; }
     // Waits until the work the window started on threads of its own has ended.
@@ -51,6 +54,7 @@ private:
     void pickFolderInto(const std::string& field);
     void refreshCategoriesInBackground();
     void startUp();
+    void addJournalPage();
     void wireProgramButtons();
     void closeProgram();
     void restartProgram();
@@ -64,6 +68,7 @@ private:
     std::unique_ptr<TaskThreads> tasks_;
     std::unique_ptr<GlobalHotKey> hotKey_;
     std::function<void(int)> terminate_;
+    JournalPage* journalPage_ = nullptr;
 };
 
 }  // namespace clipmill::ui

@@ -111,7 +111,9 @@ public:
                               [this](const UploadJob& job) { return composer.composeTitle(job); },
                               {},
                               [this] { return session.landedUploadPage(); },
-                              site.url("/login")}),
+                              site.url("/login"),
+                              &profiles,
+                              dir.path() / "prog/data/失败记录"}),
           controller(RunEnvironment{clock, window, accounts, RunServices{material, composer, page, redialer, session},
                                     dir.path() / "list",
                                     [this](const fs::path& file, AccountRecord& record) {
@@ -177,6 +179,7 @@ public:
     VideoMaterialImpl material;
     JobComposerImpl composer;
     RunSettings settings;
+    PageProfileSource profiles{dir.path() / "prog/data/page.ini"};
     UploadPage page;
     NoRedialer redialer;
     std::map<std::string, std::string> nicks;  // as the account files hold them
@@ -253,7 +256,7 @@ TEST(PublishRun, TwoAccountsPublishAllTheirVideosWithEveryFieldAndTheVideosAreMo
 // An upload that stalls, and one the page reports as failed, never say "上传完成": the run
 // gives the video up at its limit, and the video stays.
 TEST(PublishRun, AnUploadThatNeverFinishesIsGivenUpAndTheVideoStays) {
-    for (const char* knob : {"stall-upload=1", "fail-upload=1"}) {
+    for (const auto& [knob, reason] : {std::pair{"stall-upload=1", "上传停在37%"}, {"fail-upload=1", "上传停在50%"}}) {
         SCOPED_TRACE(knob);
         PublishRun run(20);
         run.knobs(knob);
@@ -265,6 +268,7 @@ TEST(PublishRun, AnUploadThatNeverFinishesIsGivenUpAndTheVideoStays) {
 
         EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
         EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+        EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), reason);
         EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"卡住.mp4", "卡住.jpg"}));
         // The video did reach the page: it was the upload that never ended.
         EXPECT_NE(readAll(run.dir.path() / "record.jsonl").find(R"("kind":"video","name":"卡住.mp4")"),
@@ -283,6 +287,7 @@ TEST(PublishRun, ASubmitThatDoesNothingIsAFailureAndTheVideoStays) {
 
     EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
     EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+    EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), "提交未被网站接受");
     EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"未发.mp4", "未发.jpg"}));
 }
 
@@ -295,12 +300,87 @@ TEST(PublishRun, ABannedAccountIsMarkedAndItsVideoStays) {
 
     EXPECT_EQ(run.accounts.cell(0, kColumnIndex), "封禁或异常");
     EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+    EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), "账号被封禁或未登录");
     EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"留下.mp4", "留下.jpg"}));
     EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
 }
 
 // The page refuses every own cover: it is handed over twelve times, then the first of the
 // system covers is taken.
+// The site renamed its submit button: the publication fails naming the role and the
+// selector, with a picture and the HTML of the page; a line in page.ini fixes the next
+// publication of the same running program. That one is a repost: the source goes into
+// the field the repost choice added, the title into the title field.
+TEST(PublishRun, ARenamedSubmitFailsAsAMissingElementUntilPageIniNamesIt) {
+    PublishRun run(20);
+    run.knobs("submit-class=submit-add");
+    run.addAccount("A", "阿一", {"改版"});
+    run.window.setText("编辑框_单账号上传", "1");
+    run.window.setChecked("单选框_删除", true);
+    run.window.setChecked("单选框_转载", true);
+    run.window.setText("编辑框_转载说明", "转自网络");
+
+    run.runToEnd();
+
+    EXPECT_TRUE(submissions(run.dir.path() / "record.jsonl").empty());
+    EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+    EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), "找不到页面元素：submit（.submit-btn-group-add）");
+    const auto entries = run.journal.read();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back().reason, "element_missing");
+    const fs::path record = entries.back().recordFolder;
+    ASSERT_TRUE(fs::is_directory(record)) << record;
+    EXPECT_EQ(record.parent_path(), run.dir.path() / "prog/data/失败记录");
+    EXPECT_NE(readAll(record / "reason.txt").find("submit  .submit-btn-group-add  位置0  click"), std::string::npos);
+    EXPECT_NE(readAll(record / "page.html").find("submit-add"), std::string::npos);
+    EXPECT_NE(runAndRead({"identify", (record / "page.png").string()}).find("PNG"), std::string::npos);
+    EXPECT_TRUE(fs::exists(run.dir.path() / "A/改版.mp4"));
+
+    std::ofstream(run.dir.path() / "prog/data/page.ini") << "[selectors]\r\nsubmit=.submit-add\r\n";
+    run.controller.toggleRun();  // the finished run's "停止" back to "开始"
+    run.runToEnd();
+
+    auto submitted = submissions(run.dir.path() / "record.jsonl");
+    ASSERT_EQ(submitted.size(), 1u) << ::testing::PrintToString(run.journalEvents()) << run.accounts.cellToolTip(0, kColumnStatus);
+    const auto& fields = (*submitted[0])["fields"];
+    EXPECT_EQ(str(fields, "source"), "转自网络");
+    EXPECT_EQ(str(fields, "title"), "改版");
+    EXPECT_EQ(str(fields, "originality"), "转载");
+    EXPECT_FALSE(fs::exists(run.dir.path() / "A/改版.mp4"));
+}
+
+// "投稿过于频繁" after the click: the account's turn ends at once, its videos stay.
+TEST(PublishRun, PostingTooOftenEndsTheAccountsTurn) {
+    PublishRun run(20);
+    run.knobs("too-frequent=1");
+    run.addAccount("A", "阿一", {"一", "二"});
+    run.window.setText("编辑框_单账号上传", "2");
+    run.window.setChecked("单选框_删除", true);
+
+    run.runToEnd();
+
+    EXPECT_EQ(run.journalEvents(), (std::vector<std::string>{"submitting", "failed too_frequent"}));
+    EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), "投稿过于频繁，本账号暂停");
+    EXPECT_EQ(filesUnder(run.dir.path() / "A"), (std::set<std::string>{"一.mp4", "一.jpg", "二.mp4", "二.jpg"}));
+}
+
+// A captcha after the click pauses the publication; once it is gone the video is submitted.
+TEST(PublishRun, AVerificationChallengePausesThePublicationUntilItIsGone) {
+    PublishRun run(20);
+    run.knobs("verification-ms=4000");
+    run.oneVideo("验证");
+    std::atomic<int> paused{0};
+    run.onTitle = [&](const std::string& title) {
+        if (title == "需要人工验证，完成后自动继续") ++paused;
+    };
+
+    run.runToEnd();
+
+    EXPECT_EQ(paused.load(), 1);
+    EXPECT_EQ(submissions(run.dir.path() / "record.jsonl").size(), 1u);
+    EXPECT_FALSE(fs::exists(run.dir.path() / "A/验证.mp4"));
+}
+
 TEST(PublishRun, ARefusedCoverGivesWayToTheFirstSystemCover) {
     PublishRun run(20);
     run.knobs("refuse-cover=1");
@@ -366,6 +446,7 @@ TEST(PublishChaos, TheBrowserKilledMidUploadOrMidTagsKeepsTheVideo) {
         EXPECT_TRUE(fs::exists(run.dir.path() / "A/留着.mp4")) << moment;
         EXPECT_EQ(run.journalEvents(), std::vector<std::string>{"failed browser_gone"}) << moment;
         EXPECT_EQ(run.accounts.cell(0, kColumnStatus), "上传失败");
+        EXPECT_EQ(run.accounts.cellToolTip(0, kColumnStatus), "浏览器无响应") << moment;
     }
 }
 

@@ -593,3 +593,33 @@ TEST(RunControllerRealTime, StopEndsTheWorkerWithinOneSecondAtAnyPoint) {
 
 }  // namespace
 }  // namespace clipmill::testing
+
+namespace clipmill::testing {
+namespace {
+
+// The site refusing an account for posting too often ends its turn at once: its other
+// attempts would only be refused too. The video stays; the next account goes on.
+TEST(RunController, PostingTooOftenEndsTheAccountsTurnAndKeepsTheVideo) {
+    RunHarness h;
+    apply(h.window, kOnePass);
+    apply(h.window, {{"编辑框_单账号上传", "3"}});
+    h.addAccount("100", 3);
+    h.addAccount("101", 3);
+    h.publisher.setResults({0, 1, 1, 1});
+    h.publisher.setFailure("too_frequent");
+    h.runToEnd();
+    const auto selections = h.material.selections();
+    ASSERT_EQ(selections.size(), 4u);
+    EXPECT_EQ(selections[0].second, 0);
+    EXPECT_EQ(selections[1].second, 1);
+    EXPECT_EQ(h.material.disposed().size(), 3u);
+    EXPECT_EQ(h.table.cell(0, kColumnStatus), "上传失败");
+    EXPECT_EQ(h.table.cellToolTip(0, kColumnStatus), "投稿过于频繁，本账号暂停");
+    const auto entries = h.journal.read();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries[0].reason, "too_frequent");
+    EXPECT_EQ(entries[0].reasonText, "投稿过于频繁，本账号暂停");
+}
+
+}  // namespace
+}  // namespace clipmill::testing

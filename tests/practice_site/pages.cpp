@@ -21,7 +21,8 @@ std::string knobsJson(const Knobs& knobs) {
     return "{\"uploadMs\":" + std::to_string(knobs.uploadMs) + ",\"stallUpload\":" + flag(knobs.stallUpload) +
            ",\"failUpload\":" + flag(knobs.failUpload) + ",\"coverDelayMs\":" + std::to_string(knobs.coverDelayMs) +
            ",\"submitNoop\":" + flag(knobs.submitNoop) + ",\"submitSendMs\":" + std::to_string(knobs.submitSendMs) +
-           "}";
+           ",\"submitClass\":" + jsonString(knobs.submitClass) + ",\"tooFrequent\":" + flag(knobs.tooFrequent) +
+           ",\"verificationMs\":" + std::to_string(knobs.verificationMs) + "}";
 }
 
 const char* const kUploadPageTop = R"HTML(<!doctype html>
@@ -36,7 +37,9 @@ body { font-family: sans-serif; margin: 0; }
 .check-radio-v2-name.checked, .selector-item.chosen { background: #00a1d6; color: #fff; }
 .ql-editor { min-height: 60px; border: 1px solid #ccc; }
 .cover-chop-modal { position: fixed; top: 100px; left: 100px; padding: 30px; background: #fff; border: 1px solid #333; }
-.submit-btn-group-add { display: inline-block; padding: 8px 24px; background: #00a1d6; color: #fff; cursor: pointer; }
+.toast { position: fixed; top: 40px; left: 40%; padding: 10px 20px; background: #333; color: #fff; }
+.geetest_panel { position: fixed; inset: 0; background: rgba(0,0,0,.5); color: #fff; font-size: 24px; padding-top: 200px; text-align: center; }
+#submit { display: inline-block; padding: 8px 24px; background: #00a1d6; color: #fff; cursor: pointer; }
 </style></head>
 <body>
 <div class="upload-area">
@@ -57,7 +60,7 @@ body { font-family: sans-serif; margin: 0; }
     <div class="content-tag-v2-input-wrp"><input class="tag-input" placeholder="按回车键Enter创建标签"></div>
     <div class="recommended"></div></div>
   <div class="description"><div class="ql-editor" contenteditable="true"></div></div>
-  <div class="submit-btn-group-add">立即投稿</div>
+  <div id="submit" class="submit-btn-group-add">立即投稿</div>
 </div>
 <script>
 )HTML";
@@ -189,8 +192,26 @@ for (let n = 1; n <= 25; ++n) {
   item.addEventListener('click', () => addTag(item.textContent));
   $('.recommended').appendChild(item);
 }
-$('.submit-btn-group-add').addEventListener('click', async (e) => {
+if (knobs.submitClass) $('#submit').className = knobs.submitClass;
+let challenged = false;
+$('#submit').addEventListener('click', async (e) => {
   if (!e.isTrusted || knobs.submitNoop || !state.uploaded) return;
+  if (knobs.tooFrequent) {
+    const toast = document.createElement('div');
+    toast.className = 'toast';
+    toast.textContent = '投稿过于频繁，请稍后再试';
+    document.body.appendChild(toast);
+    return;
+  }
+  if (knobs.verificationMs > 0 && !challenged) {
+    challenged = true;
+    const panel = document.createElement('div');
+    panel.className = 'geetest_panel';
+    panel.textContent = '请完成安全验证';
+    document.body.appendChild(panel);
+    setTimeout(() => panel.remove(), knobs.verificationMs);
+    return;
+  }
   if (knobs.submitSendMs > 0) {
     fetch('/api/clicked', { method: 'POST' });
     await new Promise(done => setTimeout(done, knobs.submitSendMs));

@@ -47,6 +47,12 @@ bool setKnob(Knobs& knobs, const std::string& name, const std::string& value) {
         knobs.failUpload = on;
     } else if (name == "refuse-cover") {
         knobs.refuseCover = on;
+    } else if (name == "submit-class") {
+        knobs.submitClass = value == "1" ? std::string() : value;
+    } else if (name == "too-frequent") {
+        knobs.tooFrequent = on;
+    } else if (name == "verification-ms") {
+        knobs.verificationMs = std::atoi(value.c_str());
     } else if (name == "submit-noop") {
         knobs.submitNoop = on;
     } else if (name == "submit-send-ms") {

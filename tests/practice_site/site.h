@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <fstream>
+#include <string>
 #include <mutex>
 #include <string>
 
@@ -23,6 +24,9 @@ struct Knobs {
     int submitAnswerMs = 0;    // the site records the submit, then answers this much later
     bool dropUpload = false;   // the site drops the connection halfway through the video upload
     bool movedUpload = false;  // the upload page's address redirects to where the site moved it
+    std::string submitClass;   // the submit button's class when the site renamed it ("": the usual one)
+    bool tooFrequent = false;  // a submit is answered with a "投稿过于频繁" toast and not taken
+    int verificationMs = 0;    // the first submit shows a captcha that goes away after this long
 };
 
 // Sets the knob named like its flag without the dashes ("upload-ms", "stall-upload", ...).

@@ -92,7 +92,7 @@ TEST(ControlTable, TabControlsListTheirPagesInOrder) {
         EXPECT_EQ(page->caption, page->name);
     }
     EXPECT_EQ(findControl("选择夹1")->items,
-              (std::vector<std::string>{"主界面", "设置", "浏览器", "换ip", "标题库"}));
+              (std::vector<std::string>{"主界面", "设置", "浏览器", "换ip", "标题库", "发布记录"}));
     EXPECT_EQ(findControl("选择夹2")->items, (std::vector<std::string>{"原创标签和分类", "标题设置", "封面图选项",
                                                                        "标签选项", "简介选项", "上传视频设置"}));
     EXPECT_EQ(findControl("选择夹2")->parent, "主界面");

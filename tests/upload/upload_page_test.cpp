@@ -6,6 +6,7 @@
 #include "fixtures/recording_automation.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
+#include "support/gbk.h"
 
 namespace clipmill::testing {
 namespace {
@@ -48,6 +49,8 @@ protected:
             },
             [this] { return landedAddress; },
             "http://127.0.0.1:1/login",
+            &profiles,
+            recordsRoot,
         };
     }
 
@@ -60,10 +63,13 @@ protected:
                                    return giveUpAtCheck < 0 || giveUpChecks < giveUpAtCheck;
                                },
                                [this] { abandoned = true; }};
+        context.giveUpSeconds = 30;
         context.onSubmitting = onSubmitting;
         context.onSubmitted = onSubmitted;
         const int result = page.publishVideo(job, context);
         failure = context.failure;
+        failureText = context.failureText;
+        recordFolder = context.recordFolder;
         clock.leaveThread();
         return result;
     }
@@ -92,7 +98,11 @@ protected:
     std::function<void(const std::string&)> onSubmitting;
     std::function<void(const SubmittedFields&)> onSubmitted;
     std::string landedAddress;  // "" : the configured address
+    PageProfileSource profiles{dir.path() / "page.ini"};
+    std::filesystem::path recordsRoot;  // none written unless a test sets it
     std::string failure;
+    std::string failureText;
+    std::string recordFolder;
 };
 
 TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
@@ -126,12 +136,142 @@ TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
     EXPECT_FALSE(abandoned);
 }
 
-TEST_F(UploadPageTest, RepostClicksTheSecondChoiceAndTypesTheSource) {
+// The source goes into the text input the repost choice added, not into the title field
+// (the first text input), where the title would overwrite it.
+TEST_F(UploadPageTest, RepostTypesTheSourceIntoTheFieldTheRepostChoiceAdded) {
     select("单选框_转载");
     window.setText("编辑框_转载说明", "来自网络");
-    publish();
+    browser.scriptCounts(".input-box-v2-1-val", {1, 2});
+    EXPECT_EQ(publish(), 1);
     EXPECT_EQ(count("click .check-radio-v2-name @2"), 1);
-    EXPECT_EQ(count("input .input-box-v2-1-val @0 [来自网络]"), 1);
+    EXPECT_EQ(browser.callsStartingWith("input .input-box-v2-1-val"),
+              (std::vector<std::string>{"input .input-box-v2-1-val @2 [来自网络]", "input .input-box-v2-1-val @0 [我的标题]"}));
+
+    browser.clearCalls();
+    dir.write("page.ini", "[positions]\r\nsource=3\r\n");
+    publish();
+    EXPECT_EQ(count("input .input-box-v2-1-val @3 [来自网络]"), 1);
+
+    // No field appeared: nothing is typed rather than the source going into the title.
+    browser.clearCalls();
+    dir.write("page.ini", "");
+    browser.scriptCounts(".input-box-v2-1-val", {1});
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("input .input-box-v2-1-val @0 [来自网络]"), 0);
+}
+
+// page.ini is read again for every publication: a fix written while the program runs
+// takes effect on the next video.
+TEST_F(UploadPageTest, ThePageProfileOverridesSelectorsPositionsAndTextsForTheNextPublication) {
+    dir.write("page.ini", utf8ToGbk("[selectors]\r\nsubmit=.新按钮\r\n[positions]\r\nzone_offset=3\r\ntitle=x\r\n"
+                                    "[texts]\r\nupload_done=好了\r\n"));
+    browser.scriptText(".upload-status-intro", {"好了"});
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("click .新按钮 @0"), 1);
+    EXPECT_EQ(count("click .pre-item-content @3"), 1);
+    EXPECT_EQ(count("input .input-box-v2-1-val @0 [我的标题]"), 1);  // the unusable title position is ignored
+
+    dir.write("page.ini", "");
+    browser.clearCalls();
+    browser.scriptText(".upload-status-intro", {"上传完成"});
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("click .submit-btn-group-add @0"), 1);
+    EXPECT_EQ(count("click .pre-item-content @2"), 1);
+}
+
+// A renamed submit button: the failure names the role and the selector, and the record
+// holds the page as it was, with the value of page.ini that was ignored.
+TEST_F(UploadPageTest, AnElementThatMatchesNothingIsTheReasonAndLeavesARecord) {
+    recordsRoot = dir.path() / "records";
+    job.setText("缓存id", "100");
+    dir.write("page.ini", "[positions]\r\nsubmit=-1\r\n");
+    browser.scriptMissing(".submit-btn-group-add");
+    browser.scriptPageUrl({kUploadUrl});
+    browser.scriptHtml({"<html>上传页</html>"});
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(failure, "element_missing");
+    EXPECT_NE(failureText.find("submit（.submit-btn-group-add）"), std::string::npos) << failureText;
+    ASSERT_FALSE(recordFolder.empty());
+    const std::filesystem::path folder(recordFolder);
+    EXPECT_EQ(folder.parent_path(), recordsRoot);
+    EXPECT_EQ(folder.filename().string().substr(15), "_100");
+    const std::string reason = dir.read("records/" + folder.filename().string() + "/reason.txt");
+    for (const char* part : {"submit  .submit-btn-group-add  位置0  click  发布", "视频：/videos/视频一.mp4",
+                             "发布前地址：" , "submit=-1", "element_missing"})
+        EXPECT_NE(reason.find(part), std::string::npos) << part << "\n" << reason;
+    EXPECT_EQ(dir.read("records/" + folder.filename().string() + "/page.png"), RecordingAutomation::kScreenshot);
+    EXPECT_EQ(dir.read("records/" + folder.filename().string() + "/page.html"), "<html>上传页</html>");
+}
+
+TEST_F(UploadPageTest, EachCauseHasItsReason) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string word;
+        std::string text;
+    } cases[] = {
+        {"Stalled", [&] { browser.scriptText(".upload-status-intro", {"上传中"}); browser.scriptText(".item-status-percentage", {"37%"}); giveUpAtCheck = 9; },
+         "upload_stalled", "上传停在37%"},
+        {"VideoNotTaken", [&] { browser.refuseFiles(); browser.scriptText(".upload-status-intro", {""}); browser.scriptText(".item-status-percentage", {""}); browser.scriptPageUrl({kUploadUrl}); giveUpAtCheck = 7; },
+         "element_missing", "找不到页面元素：video（input[type=file]）"},
+        {"GivenUp", [&] { giveUpAtCheck = 2; }, "given_up", "超过30秒，已放弃"},
+        {"Refused", [&] { browser.scriptPageUrl({kUploadUrl}); }, "submit_refused", "提交未被网站接受"},
+        {"TooFrequent", [&] { browser.scriptPageUrl({kUploadUrl}); browser.scriptText("body", {"立即投稿\n上传视频过快，请稍后"}); },
+         "too_frequent", "投稿过于频繁，本账号暂停"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        browser.reset();
+        giveUpAtCheck = -1;
+        giveUpChecks = 0;
+        browser.scriptText(".upload-status-intro", {"上传完成"});
+        browser.scriptText(".item-status-percentage", {"100%"});
+        browser.scriptPageUrl({"http://127.0.0.1:1/video/done"});
+        c.arrange();
+        EXPECT_EQ(publish(), 0);
+        EXPECT_EQ(failure, c.word);
+        EXPECT_EQ(failureText, c.text);
+    }
+    // The site said so at the first click: it is not asked again.
+    EXPECT_EQ(count("click .submit-btn-group-add"), 1);
+}
+
+// A challenge after the click pauses the publication until the user solved it; then the
+// click is made again.
+TEST_F(UploadPageTest, AVerificationChallengeIsWaitedForThenSubmittedAgain) {
+    std::deque<std::string> addresses(4, kUploadUrl);
+    addresses.push_back("http://127.0.0.1:1/video/done");
+    browser.scriptPageUrl(addresses);
+    browser.scriptPresence(".geetest_panel", {1, 1, 1, 0});
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("title 需要人工验证，完成后自动继续"), 1);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 2);
+
+    // The give-up limit still applies while the challenge shows.
+    browser.reset();
+    browser.scriptText(".upload-status-intro", {"上传完成"});
+    browser.scriptPageUrl({kUploadUrl});
+    browser.scriptPresence(".geetest_panel", {1});
+    giveUpChecks = 0;
+    giveUpAtCheck = 10;
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(failure, "verification");
+    EXPECT_EQ(failureText, "需要人工验证");
+}
+
+// A video published without its zone or tags is recorded too; a missing recommended tag
+// is not worth a record.
+TEST_F(UploadPageTest, ASuccessThatMissedAnElementTheVideoNeedsLeavesARecord) {
+    recordsRoot = dir.path() / "records";
+    browser.scriptMissing(".label-item-v2-2-container");
+    EXPECT_EQ(publish(), 1);
+    EXPECT_TRUE(recordFolder.empty());
+    browser.scriptMissing(".content-tag-v2-input-wrp");
+    EXPECT_EQ(publish(), 1);
+    ASSERT_FALSE(recordFolder.empty());
+    const std::string reason = dir.read("records/" + std::filesystem::path(recordFolder).filename().string() + "/reason.txt");
+    EXPECT_NE(reason.find("tag_input  .content-tag-v2-input-wrp"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("已发布"), std::string::npos) << reason;
 }
 
 TEST_F(UploadPageTest, NothingSelectedInTheListsClicksThePagesFirstEntries) {

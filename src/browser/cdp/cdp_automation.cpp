@@ -278,6 +278,11 @@ std::string CdpAutomation::form_get_html(int handle) {
     return target ? target->html() : std::string();
 }
 
+std::string CdpAutomation::form_capture_screenshot(int handle) {
+    auto target = page(handle);
+    return target ? target->screenshot() : std::string();
+}
+
 int CdpAutomation::form_dom_isexist(int handle, const std::string& selector) {
     return form_dom_count(handle, selector) > 0 ? 1 : 0;
 }
@@ -300,6 +305,11 @@ int CdpAutomation::form_dom_focus(int handle, const std::string& selector, int p
 std::string CdpAutomation::form_dom_gettext(int handle, const std::string& selector, int position) {
     auto target = page(handle);
     return target ? target->text(selector, position).value_or("") : std::string();
+}
+
+std::optional<std::string> CdpAutomation::form_dom_findtext(int handle, const std::string& selector, int position) {
+    auto target = page(handle);
+    return target ? target->text(selector, position) : std::nullopt;
 }
 
 std::string CdpAutomation::form_dom_innerhtml(int handle, const std::string& selector, int position) {

@@ -42,11 +42,13 @@ public:
     int form_page_isloaded(int handle) override;
     std::string form_get_page_url(int handle) override;
     std::string form_get_html(int handle) override;
+    std::string form_capture_screenshot(int handle) override;
     int form_dom_isexist(int handle, const std::string& selector) override;
     int form_dom_count(int handle, const std::string& selector) override;
     int form_dom_click(int handle, const std::string& selector, int position) override;
     int form_dom_focus(int handle, const std::string& selector, int position) override;
     std::string form_dom_gettext(int handle, const std::string& selector, int position) override;
+    std::optional<std::string> form_dom_findtext(int handle, const std::string& selector, int position) override;
     std::string form_dom_innerhtml(int handle, const std::string& selector, int position) override;
     int form_dom_setvalue(int handle, const std::string& selector, const std::string& value, int position) override;
     int form_dom_settext(int handle, const std::string& selector, const std::string& text, int position) override;

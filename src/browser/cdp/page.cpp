@@ -6,6 +6,7 @@
 #include "browser/cdp/json.h"
 #include "browser/cdp/keys.h"
 #include "browser/interrupt.h"
+#include "net/digest.h"
 
 namespace clipmill::cdp {
 
@@ -134,6 +135,12 @@ std::string PageSession::url() {
 
 std::string PageSession::html() {
     return evaluate("document.documentElement ? document.documentElement.outerHTML : ''").text();
+}
+
+std::string PageSession::screenshot() {
+    Reply reply = call("Page.captureScreenshot", jsonObject({{"format", "png"}}), std::chrono::seconds(20));
+    const std::string data = reply.ok ? stringMember(reply.result(), "data") : std::string();
+    return net::base64Decode(data).value_or("");
 }
 
 bool PageSession::loaded() { return evaluate("document.readyState === 'complete'").truth(); }

@@ -40,6 +40,8 @@ public:
     bool navigate(const std::string& url, Millis loadTimeout);
     std::string url();
     std::string html();
+    // The page as it shows now, PNG bytes; "" when the browser gave none.
+    std::string screenshot();
     bool loaded();
     // Waits until the page has loaded and, when `text` is not empty, shows it.
     bool waitLoaded(const std::string& text, Millis timeout);

@@ -1,0 +1,66 @@
+#include "engine/journal_view.h"
+
+#include <fstream>
+
+#include "engine/failure_reason.h"
+
+namespace clipmill {
+
+void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows) {
+    for (const JournalEntry& entry : entries) {
+        const bool failed = entry.event == kEventFailed;
+        if (!failed && entry.event != kEventSubmitted) continue;
+        JournalRow row;
+        row.time = entry.time;
+        row.accountId = entry.accountId;
+        row.nickname = entry.nickname;
+        row.video = std::filesystem::u8path(entry.video.path).filename().string();
+        row.title = entry.title;
+        row.failed = failed;
+        row.result = failed ? "上传失败" : "已发布";
+        if (failed) row.reason = entry.reasonText.empty() ? failureText(entry.reason) : entry.reasonText;
+        row.recordFolder = entry.recordFolder;
+        rows.push_back(std::move(row));
+    }
+}
+
+std::string rowDay(const JournalRow& row) { return row.time.substr(0, 10); }
+
+std::map<std::string, int> publishedOn(const std::vector<JournalRow>& rows, const std::string& day) {
+    std::map<std::string, int> counts;
+    for (const JournalRow& row : rows)
+        if (!row.failed && rowDay(row) == day) ++counts[row.accountId];
+    return counts;
+}
+
+std::vector<JournalEntry> JournalFollower::readNew() {
+    std::vector<JournalEntry> entries;
+    restarted_ = false;
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file_, ec);
+    if (ec) return entries;
+    if (size < offset_) {
+        offset_ = 0;
+        restarted_ = true;
+    }
+    if (size == offset_) return entries;
+    std::ifstream in(file_, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset_));
+    std::string chunk(static_cast<std::size_t>(size - offset_), '\0');
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    chunk.resize(static_cast<std::size_t>(in.gcount()));
+    const std::size_t end = chunk.rfind('\n');
+    if (end == std::string::npos) return entries;
+    std::size_t start = 0;
+    while (start <= end) {
+        const std::size_t newline = chunk.find('\n', start);
+        if (newline > start) {
+            if (auto entry = parseJournalLine(chunk.substr(start, newline - start))) entries.push_back(std::move(*entry));
+        }
+        start = newline + 1;
+    }
+    offset_ += end + 1;
+    return entries;
+}
+
+}  // namespace clipmill
