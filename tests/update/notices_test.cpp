@@ -6,11 +6,11 @@
 
 #include "fixtures/maker_server.h"
 #include "fixtures/recording_dialogs.h"
+#include "fixtures/recording_startup_view.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 #include "support/gbk.h"
 #include "update/notices.h"
-#include "update/startup_view.h"
 
 namespace clipmill {
 namespace {
@@ -18,25 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::MakerServer;
 using testing::RecordingDialogs;
+using testing::RecordingStartupView;
 using testing::TempDir;
-
-class StatusView final : public StartupView {
-public:
-    void setStatusPart(int part, const std::string& text) override { parts[part] = text; }
-    void setUpdateText(const std::string&) override {}
-    void setOpenCaption(const std::string&) override {}
-    void showOpenButton() override {}
-    void bringBack() override {}
-    void setAdvertisement(const std::string& bytes, const std::string& link) override {
-        picture = bytes;
-        this->link = link;
-        ++advertisements;
-    }
-    std::map<int, std::string> parts;
-    std::string picture;
-    std::string link;
-    int advertisements = 0;
-};
 
 TEST(Disclaimer, CancelLeavesNoMarkerAndOkWritesTheAgreementOnce) {
     TempDir documents;
@@ -70,7 +53,7 @@ TEST(Announcement, NoticeTextAndAPictureWithItsLink) {
     MakerServer server;
     server.write("gonggao.json", R"({"all":"今天更新了","ad1url":"https://maker.example/buy"})");
     server.write("tool/ad7.gif", "GIF89a-seven");
-    StatusView view;
+    RecordingStartupView view;
     showAnnouncement(server.baseUrl(), view, [] { return 7; });
     EXPECT_EQ(view.parts[2], "今天更新了");
     EXPECT_EQ(view.picture, "GIF89a-seven");
@@ -79,13 +62,13 @@ TEST(Announcement, NoticeTextAndAPictureWithItsLink) {
 
 TEST(Announcement, UnreachableNoticeLeavesEverythingEmptyAndNoAddressAsksNothing) {
     MakerServer server;
-    StatusView view;
+    RecordingStartupView view;
     showAnnouncement(server.baseUrl(), view, [] { return 1; });
     EXPECT_EQ(view.parts[2], "");
     EXPECT_EQ(view.picture, "");
     EXPECT_EQ(view.link, "");
     const auto asked = server.requests().size();
-    StatusView untouched;
+    RecordingStartupView untouched;
     showAnnouncement("", untouched, [] { return 1; });
     showQuoteOfTheDay("", untouched);
     EXPECT_EQ(server.requests().size(), asked);
@@ -96,7 +79,7 @@ TEST(Announcement, UnreachableNoticeLeavesEverythingEmptyAndNoAddressAsksNothing
 TEST(QuoteOfTheDay, ShownAfterThreeBlanks) {
     MakerServer server;
     server.setQuote("知足者常乐");
-    StatusView view;
+    RecordingStartupView view;
     showQuoteOfTheDay(server.url("quote/?encode=text"), view);
     EXPECT_EQ(view.parts[2], "   知足者常乐");
     EXPECT_EQ(server.requests("/quote/").at(0).rawQuery, "encode=text");

@@ -10,6 +10,7 @@
 #include "app/run_log.h"
 #include "fixtures/maker_server.h"
 #include "fixtures/recording_dialogs.h"
+#include "fixtures/recording_startup_view.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 #include "net/digest.h"
@@ -19,7 +20,6 @@
 #include "support/gbk.h"
 #include "update/desktop_shortcut.h"
 #include "update/self_update.h"
-#include "update/startup_view.h"
 
 namespace clipmill {
 namespace {
@@ -27,40 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::MakerServer;
 using testing::RecordingDialogs;
+using testing::RecordingStartupView;
 using testing::TempDir;
-
-// Every change the update made to the start-up window, in order.
-class RecordingView final : public StartupView {
-public:
-    void setStatusPart(int part, const std::string& text) override { add("part" + std::to_string(part) + "=" + text); }
-    void setUpdateText(const std::string& text) override { add("label=" + text); }
-    void setOpenCaption(const std::string& caption) override { add("open=" + caption); }
-    void showOpenButton() override { add("open shown"); }
-    void bringBack() override { add("window back"); }
-    void setAdvertisement(const std::string& bytes, const std::string& link) override {
-        add("ad=" + std::to_string(bytes.size()) + " " + link);
-    }
-    std::vector<std::string> events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    bool waitFor(const std::string& event) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(30), [&] {
-            return std::find(events_.begin(), events_.end(), event) != events_.end();
-        });
-    }
-
-private:
-    void add(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-        changed_.notify_all();
-    }
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> events_;
-};
 
 TEST(UpdateTexts, VersionsCompareAsText) {
     EXPECT_EQ(checkVersion("8.8"), "1");
@@ -125,7 +93,7 @@ protected:
     testing::ScopedEnv home;
     MakerServer server;
     std::string release;
-    RecordingView view;
+    RecordingStartupView view;
     RecordingDialogs dialogs;
     SystemClock clock;
     StopSignal stop;
