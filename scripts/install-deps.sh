@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   chromium fonts-wqy-microhei
   xvfb xdotool xclip x11-utils imagemagick procps ffmpeg
-  curl aria2 libssl-dev zlib1g-dev
+  curl aria2 libssl-dev zlib1g-dev openssl xdg-utils xdg-user-dirs
 )
 
 missing=()
