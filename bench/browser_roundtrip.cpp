@@ -175,6 +175,8 @@ int main(int argc, char** argv) {
     PeerFigures peer = runPlaywright(executable, rounds);
     if (!peer.ok) {
         std::printf("playwright  not measured (run npm ci in bench/playwright)\n");
+        std::printf("summary: evaluate_vs_playwright=unmeasured goal<=0.33 click_vs_playwright=unmeasured goal<=0.50 "
+                    "not met\n");
         return 0;
     }
     std::printf("playwright  evaluate median %.3f ms   click median %.3f ms\n", peer.evaluateMs, peer.clickMs);
@@ -182,5 +184,9 @@ int main(int argc, char** argv) {
                 evaluateMs / peer.evaluateMs, clickMs / peer.clickMs);
     std::printf("ratio floor/playwright evaluate %.2f   (the best any client on this machine can reach)\n",
                 floorMs / peer.evaluateMs);
+    const double evaluateRatio = evaluateMs / peer.evaluateMs;
+    const double clickRatio = clickMs / peer.clickMs;
+    std::printf("summary: evaluate_vs_playwright=%.2f goal<=0.33 click_vs_playwright=%.2f goal<=0.50 %s\n",
+                evaluateRatio, clickRatio, evaluateRatio <= 0.33 && clickRatio <= 0.50 ? "met" : "not met");
     return 0;
 }

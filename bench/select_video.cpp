@@ -1,5 +1,5 @@
 // Times selectVideo over a tree of 100,000 files against `find DIR -iname '*.mp4'` in the same
-// run, and prints the figures and their ratio.
+// run, and prints the figures and their ratio; the goal is to be no slower than find.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -105,5 +105,9 @@ int main() {
 
     std::error_code error;
     fs::remove_all(root, error);
+    // The goal: picking a video is never slower than merely listing the tree with find.
+    const bool met = randomFound && orderedFound && random <= find && ordered <= find;
+    std::printf("summary: random_vs_find=%.2f goal<=1.00 ordered_vs_find=%.2f goal<=1.00 %s\n", random / find,
+                ordered / find, met ? "met" : "not met");
     return randomFound && orderedFound ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "net/segmented_downloader.h"
 
+#include "net/curl_easy.h"
+
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,51 +41,27 @@ constexpr long kLowSpeedBytes = 1;
 constexpr long kLowSpeedSeconds = 30;
 constexpr long kMaxRedirects = 10;
 
-struct CurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
-
-struct HeaderListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
-
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool appendHeader(HeaderList& list, const std::string& line) {
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (!grown) return false;
-    list.release();
-    list.reset(grown);
-    return true;
-}
-
-// kDownloadHeaders line by line, then `extraLine` when it is not empty; null when out of memory.
-HeaderList downloadHeaderList(const std::string& extraLine) {
-    HeaderList list;
+// kDownloadHeaders line by line, then `extraLine` when it is not empty; nullopt when out of memory.
+std::optional<CurlHeaderList> downloadHeaderList(const std::string& extraLine) {
+    CurlHeaderList list;
     std::string_view all = kDownloadHeaders;
     while (!all.empty()) {
         auto end = all.find("\r\n");
-        if (!appendHeader(list, std::string(all.substr(0, end)))) return nullptr;
+        if (!list.append(std::string(all.substr(0, end)))) return std::nullopt;
         all = end == std::string_view::npos ? std::string_view() : all.substr(end + 2);
     }
-    if (!extraLine.empty() && !appendHeader(list, extraLine)) return nullptr;
+    if (!extraLine.empty() && !list.append(extraLine)) return std::nullopt;
     return list;
 }
 
 // An easy handle with what every request of the downloader shares. Content encodings are
 // not decoded: a range is a range of the bytes as served.
-CurlHandle newRequest(const std::string& url, curl_slist* headers) {
-    CurlHandle handle(curl_easy_init());
+CurlEasy newRequest(const std::string& url, curl_slist* headers) {
+    CurlEasy handle = makeCurlEasy();
     if (!handle) return handle;
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -272,7 +250,7 @@ std::size_t writeChunk(char* data, std::size_t, std::size_t length, void* userDa
 Transfer requestRange(Task& task, std::int64_t& position, std::int64_t askedLast, std::int64_t last) {
     auto headers = downloadHeaderList("Range:bytes=" + std::to_string(position) + "-" + std::to_string(askedLast));
     if (!headers) return Transfer::failed;
-    auto handle = newRequest(task.url, headers.get());
+    auto handle = newRequest(task.url, headers->get());
     if (!handle) return Transfer::failed;
     BlockWrite write{task, handle.get(), position, last};
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, writeChunk);
@@ -336,7 +314,7 @@ struct Probe {
 std::optional<Probe> probeSize(Task& task) {
     auto headers = downloadHeaderList("");
     if (!headers) return std::nullopt;
-    auto handle = newRequest(task.url, headers.get());
+    auto handle = newRequest(task.url, headers->get());
     if (!handle) return std::nullopt;
     CURL* h = handle.get();
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, +[](char*, std::size_t, std::size_t, void*) -> std::size_t { return 0; });
@@ -414,7 +392,7 @@ void runControl(Task& task) noexcept {
 
 }  // namespace
 
-SegmentedDownloader::SegmentedDownloader() { initialiseCurl(); }
+SegmentedDownloader::SegmentedDownloader() { ensureCurlGlobalInit(); }
 
 SegmentedDownloader::~SegmentedDownloader() {
     stopAll();
