@@ -1,8 +1,5 @@
 #include "app/program.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <thread>
 
 #include "accounts/account_file.h"
@@ -84,15 +81,9 @@ struct Program::Services {
     BroadbandRedialer redialer;
 };
 
-fs::path Program::executableDir() {
-    char buffer[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return fs::current_path();
-    return fs::path(std::string(buffer, static_cast<size_t>(length))).parent_path();
-}
-
-Program::Program(fs::path programDir, Desktop desktop)
-    : programDir_(std::move(programDir)),
+Program::Program(ProgramFile programFile, Desktop desktop)
+    : programFile_(std::move(programFile)),
+      programDir_(programFile_.dir),
       desktop_(std::move(desktop)),
       window_(controlTable()),
       store_(programDir_, window_, accounts_, desktop_.dialogs),
@@ -116,6 +107,8 @@ bool Program::redialTest(Waiter& waiter) {
     redialTestRunning_ = false;
     return true;
 }
+
+bool Program::restart() { return restartProgram(programFile_); }
 
 BrowserAutomation& Program::automation() { return services_->automation; }
 

@@ -6,11 +6,9 @@
 #include <QComboBox>
 #include <QMetaObject>
 #include <QVBoxLayout>
-#include <chrono>
 #include <cstdlib>
 
 #include "accounts/account_store.h"
-#include "app/relaunch.h"
 #include "browser/cookie_login.h"
 #include "catalogue/category_lists.h"
 #include "catalogue/category_refresh.h"
@@ -187,7 +185,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::restartProgram() {
-    if (relaunchAfterDelay(currentProgramPath(), {}, std::chrono::seconds(2))) terminate_(0);
+    if (program_.restart()) terminate_(0);
 }
 
 }  // namespace clipmill::ui
