@@ -18,10 +18,15 @@
 #include "settings/control_table.h"
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
+#include "support/child_process.h"
 
 namespace clipmill {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kProgramFolderLabel = "标签15";
+}
 
 std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
@@ -108,6 +113,8 @@ bool Program::redialTest(Waiter& waiter) {
     return true;
 }
 
+void Program::openProgramFolder() { startDetached({"xdg-open", window_.caption(kProgramFolderLabel)}); }
+
 bool Program::restart() { return restartProgram(programFile_); }
 
 BrowserAutomation& Program::automation() { return services_->automation; }
@@ -121,7 +128,7 @@ void Program::prepareMainWindow() {
     restoreSettings(window_, programDir_);
     window_.setCaption(kMainWindowName, mainWindowCaption());
     services_->browser.initBrowserEnvironment(InitOrder::StartUp);
-    window_.setCaption("标签15", programDir_.string() + "/");
+    window_.setCaption(kProgramFolderLabel, programDir_.string() + "/");
     finishUnfinishedPublications();
 }
 

@@ -72,6 +72,9 @@ public:
     // The redial test button: one redial with the window's settings. A call while another
     // runs does nothing and gives false, as two redials would fight over the connection.
     bool redialTest(Waiter& waiter);
+    // A press on the label 标签15: the folder its text names (the program directory) opens
+    // in the desktop's file browser.
+    void openProgramFolder();
     // "重启软件": the program file from the program directory again, in about two seconds.
     // False when that file is gone; then the program keeps running.
     bool restart();
