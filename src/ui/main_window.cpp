@@ -4,8 +4,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QMouseEvent>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <cstdlib>
 
