@@ -43,14 +43,15 @@ clipmill::FatalErrorBox fatalErrorBox(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    clipmill::startCrashReporter(clipmill::Program::executableDir(), fatalErrorBox(argc, argv));
+    const clipmill::ProgramFile programFile = clipmill::programFileOfThisProcess();
+    clipmill::startCrashReporter(programFile.dir, fatalErrorBox(argc, argv));
 
     QApplication app(argc, argv);
     useProgramLook(app);
 
     clipmill::ui::QtDialogs dialogs;
     clipmill::ui::QtClipboard clipboard(&app);
-    clipmill::Program program(clipmill::Program::executableDir(),
+    clipmill::Program program(programFile,
                               clipmill::Desktop{dialogs, clipboard, primaryScreenSize});
 
     clipmill::ui::QtDialogs startupDialogs;
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
     });
     startupDialogs.setParentWindow(&startup);
     startupWork = std::make_unique<clipmill::StartupWork>(clipmill::StartupWork::Services{
-        program.programDir(), clipmill::currentProgramPath(), clipmill::loadOutsideAddresses(program.programDir()),
+        program.programDir(), programFile.path(), clipmill::loadOutsideAddresses(program.programDir()),
         program.log(), startup, startupDialogs});
     clipmill::ui::connectStartupWork(startup, *startupWork);
     startup.show();

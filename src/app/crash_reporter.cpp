@@ -17,6 +17,7 @@ namespace {
 
 struct ReporterSetup {
     std::filesystem::path programDir;
+    std::string programName;
     OutsideAddresses addresses;
     FatalErrorBox showBox;
 };
@@ -35,8 +36,8 @@ std::string wholeCharacters(const crash::Notice& notice) {
     return std::string(notice.message, length);
 }
 
-update::ReportOrigin originOf(const std::filesystem::path& programDir) {
-    return {update::hostName(), currentProgramPath().filename().string(), kProgramVersion, programDir.string(),
+update::ReportOrigin originOf(const ReporterSetup& setup) {
+    return {update::hostName(), setup.programName, kProgramVersion, setup.programDir.string(),
             update::operatingSystemName()};
 }
 
@@ -48,7 +49,7 @@ void report(const ReporterSetup& setup, const crash::Notice& notice) {
         // The report still goes out when the box could not be shown.
     }
     try {
-        const update::ReportOrigin origin = originOf(setup.programDir);
+        const update::ReportOrigin origin = originOf(setup);
         update::sendErrorReport(setup.addresses.reportEndpoint, setup.addresses.reportTarget,
                                 update::errorReportTitle(origin),
                                 update::errorReportBody(origin, notice.errorNumber, message));
@@ -83,7 +84,7 @@ void letGoOfTheProgram(int& channel) {
 }  // namespace
 
 pid_t startCrashReporter(const std::filesystem::path& programDir, FatalErrorBox showBox) {
-    ReporterSetup setup{programDir, loadOutsideAddresses(programDir), std::move(showBox)};
+    ReporterSetup setup{programDir, programFileOfThisProcess().name, loadOutsideAddresses(programDir), std::move(showBox)};
     if (setup.addresses.reportEndpoint.empty()) return 0;
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return 0;

@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -49,7 +50,7 @@ GlobalHotKey::GlobalHotKey(std::function<void()> onPress, const std::string& dis
     display_ = x;
     root_ = DefaultRootWindow(x);
     keycode_ = XKeysymToKeycode(x, XK_k);
-    if (keycode_ == 0 || !grabAll(x, root_, keycode_) || pipe(wake_) != 0) {
+    if (keycode_ == 0 || !grabAll(x, root_, keycode_) || pipe2(wake_, O_CLOEXEC) != 0) {
         ungrabAll(x, root_, keycode_);
         return;
     }

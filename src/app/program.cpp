@@ -1,8 +1,5 @@
 #include "app/program.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <thread>
 
 #include "accounts/account_file.h"
@@ -21,10 +18,15 @@
 #include "settings/control_table.h"
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
+#include "support/child_process.h"
 
 namespace clipmill {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kProgramFolderLabel = "标签15";
+}
 
 std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
@@ -84,15 +86,9 @@ struct Program::Services {
     BroadbandRedialer redialer;
 };
 
-fs::path Program::executableDir() {
-    char buffer[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return fs::current_path();
-    return fs::path(std::string(buffer, static_cast<size_t>(length))).parent_path();
-}
-
-Program::Program(fs::path programDir, Desktop desktop)
-    : programDir_(std::move(programDir)),
+Program::Program(ProgramFile programFile, Desktop desktop)
+    : programFile_(std::move(programFile)),
+      programDir_(programFile_.dir),
       desktop_(std::move(desktop)),
       window_(controlTable()),
       store_(programDir_, window_, accounts_, desktop_.dialogs),
@@ -117,6 +113,10 @@ bool Program::redialTest(Waiter& waiter) {
     return true;
 }
 
+void Program::openProgramFolder() { startDetached({"xdg-open", window_.caption(kProgramFolderLabel)}); }
+
+bool Program::restart() { return restartProgram(programFile_); }
+
 BrowserAutomation& Program::automation() { return services_->automation; }
 
 PageProfileSource& Program::pageProfiles() { return services_->profiles; }
@@ -128,7 +128,7 @@ void Program::prepareMainWindow() {
     restoreSettings(window_, programDir_);
     window_.setCaption(kMainWindowName, mainWindowCaption());
     services_->browser.initBrowserEnvironment(InitOrder::StartUp);
-    window_.setCaption("标签15", programDir_.string() + "/");
+    window_.setCaption(kProgramFolderLabel, programDir_.string() + "/");
     finishUnfinishedPublications();
 }
 

@@ -10,6 +10,7 @@
 
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
+#include "app/relaunch.h"
 #include "app/run_log.h"
 #include "app/version.h"
 #include "browser/browser_session.h"
@@ -38,15 +39,14 @@ struct Desktop {
 // nothing of them.
 class Program {
 public:
-    // `programDir` is the folder of the program file, without a trailing separator.
-    Program(std::filesystem::path programDir, Desktop desktop);
+    // `programFile` is where the program was started from; its folder, without a trailing
+    // separator, is the program directory.
+    Program(ProgramFile programFile, Desktop desktop);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // The folder of the running executable.
-    static std::filesystem::path executableDir();
-
+    const ProgramFile& programFile() const { return programFile_; }
     const std::filesystem::path& programDir() const { return programDir_; }
     std::filesystem::path dataDir() const { return programDir_ / "data"; }
 
@@ -72,12 +72,19 @@ public:
     // The redial test button: one redial with the window's settings. A call while another
     // runs does nothing and gives false, as two redials would fight over the connection.
     bool redialTest(Waiter& waiter);
+    // A press on the label 标签15: the folder its text names (the program directory) opens
+    // in the desktop's file browser.
+    void openProgramFolder();
+    // "重启软件": the program file from the program directory again, in about two seconds.
+    // False when that file is gone; then the program keeps running.
+    bool restart();
 
 private:
     struct Services;
 
     void finishUnfinishedPublications();
 
+    ProgramFile programFile_;
     std::filesystem::path programDir_;
     Desktop desktop_;
     SystemClock clock_;

@@ -1,8 +1,19 @@
 #include "net/curl_easy.h"
 
+#include <sys/socket.h>
+
 #include <mutex>
 
 namespace clipmill::net {
+
+namespace {
+
+// A program started meanwhile (a restart, a browser) must not inherit the connection.
+curl_socket_t openCloseOnExecSocket(void*, curlsocktype, curl_sockaddr* address) {
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+}  // namespace
 
 void ensureCurlGlobalInit() {
     static std::once_flag once;
@@ -12,7 +23,10 @@ void ensureCurlGlobalInit() {
 CurlEasy makeCurlEasy() {
     ensureCurlGlobalInit();
     CurlEasy handle(curl_easy_init());
-    if (handle) curl_easy_setopt(handle.get(), CURLOPT_NOSIGNAL, 1L);
+    if (handle) {
+        curl_easy_setopt(handle.get(), CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle.get(), CURLOPT_OPENSOCKETFUNCTION, &openCloseOnExecSocket);
+    }
     return handle;
 }
 

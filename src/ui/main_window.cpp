@@ -5,12 +5,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QVBoxLayout>
-#include <chrono>
 #include <cstdlib>
 
 #include "accounts/account_store.h"
-#include "app/relaunch.h"
 #include "browser/cookie_login.h"
 #include "catalogue/category_lists.h"
 #include "catalogue/category_refresh.h"
@@ -22,8 +21,26 @@
 namespace clipmill::ui {
 
 namespace {
+
 constexpr const char* kFolderPrompt = "请选择一个文件夹";
-}
+
+// Acts when the left mouse button goes down on the widget it watches.
+class LeftPressFilter : public QObject {
+public:
+    LeftPressFilter(std::function<void()> action, QObject* parent) : QObject(parent), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            action_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+}  // namespace
 
 MainWindow::MainWindow(Program& program, QWidget* parent)
     : QMainWindow(parent), program_(program), folderPicker_(this), tasks_(std::make_unique<TaskThreads>()) {
@@ -57,6 +74,10 @@ void MainWindow::onButton(const std::string& name, std::function<void()> action)
 void MainWindow::onMenuItem(const char* item, std::function<void()> action) {
     if (auto* act = controls_.accountMenu->findChild<QAction*>(toQt(item)))
         connect(act, &QAction::triggered, this, [action = std::move(action)] { action(); });
+}
+
+void MainWindow::onLeftPress(const std::string& name, std::function<void()> action) {
+    if (QWidget* widget = controls_.widget(name)) widget->installEventFilter(new LeftPressFilter(std::move(action), widget));
 }
 
 void MainWindow::wireButtons() {
@@ -107,6 +128,7 @@ void MainWindow::wireBrowserButtons() {
     // Both wait on browsers (closing, asking for the version), so away from the window.
     onButton("按钮2", [this, &browser] { tasks_->start([&browser] { browser.closeAllBrowsers(); }); });
     onButton("按钮11", [this, &browser] { tasks_->start([&browser] { browser.showBrowserVersion(); }); });
+    onLeftPress("标签15", [this] { program_.openProgramFolder(); });
 }
 
 void MainWindow::showAccountMenu(const QPoint& pos) {
@@ -187,7 +209,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::restartProgram() {
-    if (relaunchAfterDelay(currentProgramPath(), {}, std::chrono::seconds(2))) terminate_(0);
+    if (program_.restart()) terminate_(0);
 }
 
 }  // namespace clipmill::ui

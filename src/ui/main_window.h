@@ -46,6 +46,7 @@ private:
     void wireAccountMenu();
     void onButton(const std::string& name, std::function<void()> action);
     void onMenuItem(const char* item, std::function<void()> action);
+    void onLeftPress(const std::string& name, std::function<void()> action);
     void showAccountMenu(const QPoint& pos);
     void wireAccountFields();
     void wireBrowserButtons();

@@ -46,5 +46,18 @@ TEST_F(ExitTest, BothExitsSaveAndEndWithCodeZeroButOnlyTheTitleBarStoresTheZone)
     EXPECT_EQ(savedSettings(dir).value("pz", "f1", "none"), "1");
 }
 
+// "重启软件" starts the program file of the program folder again and ends this program; with
+// that file gone it does nothing and the program keeps running.
+TEST_F(ExitTest, RestartStartsTheProgramFileOfTheProgramFolderOrDoesNothingWhenItIsGone) {
+    click(*window, "按钮1");
+    EXPECT_TRUE(exitCodes.empty());
+
+    const auto program = dir.write("clipmill", "#!/bin/sh\necho started > \"$(dirname \"$0\")/restarted\"\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    click(*window, "按钮1");
+    EXPECT_EQ(exitCodes, std::vector<int>{0});
+    EXPECT_TRUE(waitUntil([&] { return dir.read("restarted") == "started\n"; }, 8000));
+}
+
 }  // namespace
 }  // namespace clipmill::ui::testing

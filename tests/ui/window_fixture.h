@@ -21,7 +21,7 @@ namespace clipmill::ui::testing {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        program = std::make_unique<Program>(dir.path(), Desktop{dialogs, clipboard, [] { return ScreenSize{1920, 1080}; }});
+        program = std::make_unique<Program>(ProgramFile{dir.path(), "clipmill"}, Desktop{dialogs, clipboard, [] { return ScreenSize{1920, 1080}; }});
         program->prepareMainWindow();
         window = std::make_unique<MainWindow>(*program);
         window->setTerminate([this](int exitCode) { exitCodes.push_back(exitCode); });

@@ -95,8 +95,8 @@ bool readAll(int fd, void* data, std::size_t size) {
     pid_t grandchild = fork();
     if (grandchild == 0) {
         close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-        int null = open("/dev/null", O_RDONLY);
-        int log = open(logPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        int log = open(logPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (null >= 0) dup2(null, 0);
         if (log >= 0) {
             dup2(log, 1);
@@ -210,6 +210,7 @@ std::string fetchVersionJson(int port, Millis timeout) {
         beast::tcp_stream stream(io);
         stream.expires_after(timeout);
         stream.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
+        ::fcntl(stream.socket().native_handle(), F_SETFD, FD_CLOEXEC);
         http::request<http::empty_body> request(http::verb::get, "/json/version", 11);
         request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
         http::write(stream, request);

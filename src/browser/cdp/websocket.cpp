@@ -6,6 +6,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 
 #include <atomic>
@@ -69,6 +70,8 @@ bool FramedWebSocket::open(const std::string& host, int port, const std::string&
         auto& layer = beast::get_lowest_layer(stream);
         layer.expires_after(timeout);
         layer.connect(tcp::resolver(io_).resolve(host, std::to_string(port)));
+        // Asio opens its sockets without close-on-exec; a restarted program must not hold this one.
+        ::fcntl(layer.socket().native_handle(), F_SETFD, FD_CLOEXEC);
         layer.socket().set_option(tcp::no_delay(true));
         stream.handshake(host + ":" + std::to_string(port), path);
         layer.expires_never();
