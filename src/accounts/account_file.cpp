@@ -35,8 +35,12 @@ bool parseRecord(std::string_view json, AccountRecord& record) {
 bool readAccountFile(const std::filesystem::path& path, AccountRecord& record) {
     record.clear();
     auto content = readWholeFile(path);
-    if (!content) return false;
-    if (parseRecord(*content, record)) return true;
+    return content && parseAccountFile(*content, record);
+}
+
+bool parseAccountFile(std::string_view content, AccountRecord& record) {
+    record.clear();
+    if (parseRecord(content, record)) return true;
     record.clear();
     return false;
 }

@@ -2,9 +2,10 @@
 
 #include <unicode/ucnv.h>
 #include <unicode/ucsdet.h>
-#include <unicode/utf8.h>
 
 #include <memory>
+
+#include "support/utf8_text.h"
 
 namespace clipmill {
 
@@ -14,17 +15,6 @@ constexpr const char* kChineseFallback = "GB18030";
 
 bool startsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
-}
-
-bool isValidUtf8(std::string_view bytes) {
-    const auto length = static_cast<int32_t>(bytes.size());
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (int32_t i = 0; i < length;) {
-        UChar32 c;
-        U8_NEXT(data, i, length, c);
-        if (c < 0) return false;
-    }
-    return true;
 }
 
 // Single-byte Western guesses for bytes that are not UTF-8 are nearly always Chinese text
