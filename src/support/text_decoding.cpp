@@ -62,14 +62,21 @@ std::string convertToUtf8(std::string_view bytes, const char* charset) {
     return charsetToUtf8(bytes, charset).value_or(std::string());
 }
 
+// The detector also names charsets that ICU cannot convert (such as "IBM420_ltr"); those
+// guesses count as unsure.
+std::string convertDetected(std::string_view bytes) {
+    if (auto converted = charsetToUtf8(bytes, detectCharset(bytes).c_str())) return *converted;
+    return convertToUtf8(bytes, kChineseFallback);
+}
+
 }  // namespace
 
 std::string decodeToUtf8(std::string_view bytes) {
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return withMalformedUtf8Replaced(bytes.substr(3));
     if (startsWith(bytes, "\xFF\xFE")) return convertToUtf8(bytes.substr(2), "UTF-16LE");
     if (startsWith(bytes, "\xFE\xFF")) return convertToUtf8(bytes.substr(2), "UTF-16BE");
     if (isValidUtf8(bytes)) return std::string(bytes);
-    return convertToUtf8(bytes, detectCharset(bytes).c_str());
+    return convertDetected(bytes);
 }
 
 }  // namespace clipmill
