@@ -10,6 +10,7 @@ packages=(
   chromium fonts-wqy-microhei
   xvfb xdotool xclip x11-utils imagemagick procps ffmpeg
   curl aria2 libssl-dev zlib1g-dev openssl xdg-utils xdg-user-dirs
+  clang libclang-rt-14-dev libfuzzer-14-dev
 )
 
 missing=()

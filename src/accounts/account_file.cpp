@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "support/atomic_file.h"
+#include "support/utf8_text.h"
 
 namespace clipmill {
 
@@ -14,16 +15,22 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The parser checks the file's bytes but turns an escaped lone surrogate ("\udc00") into
+// bytes that are not UTF-8, which no writer stores again; such a sequence becomes U+FFFD.
+std::string textOf(const rapidjson::Value& string) {
+    return withMalformedUtf8Replaced(std::string_view(string.GetString(), string.GetStringLength()));
+}
+
 bool parseRecord(std::string_view json, AccountRecord& record) {
     if (json.starts_with(kByteOrderMark)) json.remove_prefix(kByteOrderMark.size());
     rapidjson::Document document;
     document.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
     if (document.HasParseError() || !document.IsObject()) return false;
     for (const auto& member : document.GetObject()) {
-        std::string key(member.name.GetString(), member.name.GetStringLength());
+        std::string key = textOf(member.name);
         const auto& value = member.value;
         if (value.IsString())
-            record.setText(key, std::string(value.GetString(), value.GetStringLength()));
+            record.setText(key, textOf(value));
         else if (value.IsInt())
             record.setInteger(key, value.GetInt());
     }
@@ -35,8 +42,12 @@ bool parseRecord(std::string_view json, AccountRecord& record) {
 bool readAccountFile(const std::filesystem::path& path, AccountRecord& record) {
     record.clear();
     auto content = readWholeFile(path);
-    if (!content) return false;
-    if (parseRecord(*content, record)) return true;
+    return content && parseAccountFile(*content, record);
+}
+
+bool parseAccountFile(std::string_view content, AccountRecord& record) {
+    record.clear();
+    if (parseRecord(content, record)) return true;
     record.clear();
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "accounts/account_record.h"
 
@@ -12,6 +13,8 @@ namespace clipmill {
 // bits become integers; other members are ignored. A missing, unreadable or malformed
 // file leaves the record empty and gives false.
 bool readAccountFile(const std::filesystem::path& path, AccountRecord& record);
+// The same for the file's content already read.
+bool parseAccountFile(std::string_view content, AccountRecord& record);
 
 // The record as one JSON object: text values as strings, integers as numbers, in the
 // record's key order. Empty when a text is not valid UTF-8.

@@ -38,6 +38,11 @@ std::vector<std::string> subZoneNamesInHtml(std::string_view html, std::string_v
     return names;
 }
 
+Zone zoneFromPage(std::string_view entryText, std::string_view subZoneHtml, std::string_view opening,
+                  std::string_view closing) {
+    return Zone{std::string(entryText), subZoneNamesInHtml(subZoneHtml, opening, closing)};
+}
+
 std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
                                       const PageProfile& profile) {
     const std::string& zoneEntry = profile.selector(role::kZone);
@@ -50,8 +55,8 @@ std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle,
         if (!waiter.waitSeconds(1)) break;
         const std::string html = automation.form_dom_innerhtml(handle, profile.selector(role::kSubZonePanel),
                                                                profile.position(role::kSubZonePanel));
-        Zone zone{automation.form_dom_gettext(handle, zoneEntry, position),
-                  subZoneNamesInHtml(html, profile.text(role::kSubZoneOpening), profile.text(role::kSubZoneClosing))};
+        const Zone zone = zoneFromPage(automation.form_dom_gettext(handle, zoneEntry, position), html,
+                                       profile.text(role::kSubZoneOpening), profile.text(role::kSubZoneClosing));
         text += CategoryTree::zoneLine(zone) + "\r\n";
     }
     return text;

@@ -8,6 +8,7 @@
 
 #include "browser/automation.h"
 #include "browser/page_profile.h"
+#include "catalogue/category_tree.h"
 #include "settings/window_state.h"
 #include "support/clipboard.h"
 #include "support/clock.h"
@@ -21,6 +22,11 @@ std::filesystem::path categoryFilePath(const std::filesystem::path& programDir);
 // `item-main">` and the next "</p>", in order.
 std::vector<std::string> subZoneNamesInHtml(std::string_view html, std::string_view opening = "item-main\">",
                                             std::string_view closing = "</p>");
+
+// The zone shown by a zone entry of text `entryText` whose sub-zone list has the inner HTML
+// `subZoneHtml`, the sub-zone names read with subZoneNamesInHtml.
+Zone zoneFromPage(std::string_view entryText, std::string_view subZoneHtml, std::string_view opening,
+                  std::string_view closing);
 
 // Opens the zone drop-down of the upload page showing in browser `handle`, clicks every
 // zone entry after the first, waits a second for its sub-zones and collects them. The

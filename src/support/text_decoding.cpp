@@ -2,9 +2,10 @@
 
 #include <unicode/ucnv.h>
 #include <unicode/ucsdet.h>
-#include <unicode/utf8.h>
 
 #include <memory>
+
+#include "support/utf8_text.h"
 
 namespace clipmill {
 
@@ -14,17 +15,6 @@ constexpr const char* kChineseFallback = "GB18030";
 
 bool startsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
-}
-
-bool isValidUtf8(std::string_view bytes) {
-    const auto length = static_cast<int32_t>(bytes.size());
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (int32_t i = 0; i < length;) {
-        UChar32 c;
-        U8_NEXT(data, i, length, c);
-        if (c < 0) return false;
-    }
-    return true;
 }
 
 // Single-byte Western guesses for bytes that are not UTF-8 are nearly always Chinese text
@@ -72,14 +62,21 @@ std::string convertToUtf8(std::string_view bytes, const char* charset) {
     return charsetToUtf8(bytes, charset).value_or(std::string());
 }
 
+// The detector also names charsets that ICU cannot convert (such as "IBM420_ltr"); those
+// guesses count as unsure.
+std::string convertDetected(std::string_view bytes) {
+    if (auto converted = charsetToUtf8(bytes, detectCharset(bytes).c_str())) return *converted;
+    return convertToUtf8(bytes, kChineseFallback);
+}
+
 }  // namespace
 
 std::string decodeToUtf8(std::string_view bytes) {
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return withMalformedUtf8Replaced(bytes.substr(3));
     if (startsWith(bytes, "\xFF\xFE")) return convertToUtf8(bytes.substr(2), "UTF-16LE");
     if (startsWith(bytes, "\xFE\xFF")) return convertToUtf8(bytes.substr(2), "UTF-16BE");
     if (isValidUtf8(bytes)) return std::string(bytes);
-    return convertToUtf8(bytes, detectCharset(bytes).c_str());
+    return convertDetected(bytes);
 }
 
 }  // namespace clipmill

@@ -18,7 +18,38 @@ std::size_t nextCharacter(std::string_view text, std::size_t offset) {
     return static_cast<std::size_t>(i);
 }
 
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
 }  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    const auto length = static_cast<int32_t>(bytes.size());
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(data, i, length, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+std::string withMalformedUtf8Replaced(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    const auto length = static_cast<int32_t>(bytes.size());
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(data, i, length, c);
+        if (c < 0)
+            out += kReplacementCharacter;
+        else
+            out.append(bytes.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+    }
+    return out;
+}
 
 std::size_t characterCount(std::string_view text) {
     std::size_t count = 0;

@@ -6,6 +6,12 @@
 
 namespace clipmill {
 
+// True when the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
+bool isValidUtf8(std::string_view bytes);
+
+// The bytes with each malformed UTF-8 sequence replaced by U+FFFD; valid text unchanged.
+std::string withMalformedUtf8Replaced(std::string_view bytes);
+
 // Characters (code points) in UTF-8 text; a malformed byte counts as one character.
 std::size_t characterCount(std::string_view text);
 

@@ -76,6 +76,18 @@ TEST(AccountFile, UnreadableFilesGiveFalseAndAnEmptyRecord) {
     }
 }
 
+TEST(AccountFile, AnEscapedLoneSurrogateReadsAsReplacementAndTheAccountSavesAgain) {
+    TempDir dir;
+    fs::path file = dir.write("100.json", "{\"昵称\":\"a\\udc00b\",\"缓存id\":\"100\"}");
+    AccountRecord record;
+    ASSERT_TRUE(readAccountFile(file, record));
+    EXPECT_EQ(record.text("昵称"), "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b");
+    ASSERT_TRUE(writeAccountFile(file, record));
+    AccountRecord back;
+    ASSERT_TRUE(readAccountFile(file, back));
+    EXPECT_EQ(back, record);
+}
+
 TEST(AccountFile, TextThatIsNotUtf8IsNotWritten) {
     TempDir dir;
     fs::path file = dir.write("100.json", "{\"缓存id\":\"100\"}");
