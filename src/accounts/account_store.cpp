@@ -50,19 +50,6 @@ std::string AccountStore::nextFreeId() const {
     return std::to_string(n);
 }
 
-AccountRecord AccountStore::loadAccountFile(const fs::path& path) {
-    AccountRecord record;
-    readIntoSharedRecord(path, record);
-    return record;
-}
-
-bool AccountStore::readIntoSharedRecord(const fs::path& path, AccountRecord& record) {
-    bool readable = readAccountFile(path, record);
-    std::lock_guard lock(recordMutex_);
-    shared_ = record;
-    return readable;
-}
-
 std::vector<fs::path> AccountStore::listAccountFiles() const {
     std::vector<fs::path> files;
     std::error_code ec;
@@ -73,7 +60,7 @@ std::vector<fs::path> AccountStore::listAccountFiles() const {
 
 void AccountStore::appendRowFor(const fs::path& file) {
     AccountRecord record;
-    bool readable = readIntoSharedRecord(file, record);
+    bool readable = readAccountFile(file, record);
     int row = table_.appendRow();
     table_.chooseRow(row);
     table_.setCell(row, kColumnIndex, std::to_string(row + 1));
@@ -86,6 +73,7 @@ void AccountStore::appendRowFor(const fs::path& file) {
 }
 
 void AccountStore::loadAccountList() {
+    std::lock_guard lock(loadMutex_);
     std::vector<fs::path> files = listAccountFiles();
     table_.clear();
     for (const auto& file : files) appendRowFor(file);
@@ -154,21 +142,6 @@ bool AccountStore::deleteAllAccountFiles() {
     bool all = true;
     for (const auto& file : listAccountFiles()) all = moveToTrash(file) && all;
     return all;
-}
-
-AccountRecord AccountStore::sharedRecord() const {
-    std::lock_guard lock(recordMutex_);
-    return shared_;
-}
-
-void AccountStore::clearSharedRecord() {
-    std::lock_guard lock(recordMutex_);
-    shared_.clear();
-}
-
-void AccountStore::updateSharedRecord(const std::function<void(AccountRecord&)>& change) {
-    std::lock_guard lock(recordMutex_);
-    change(shared_);
 }
 
 }  // namespace clipmill

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <mutex>
 #include <string>
 
@@ -13,11 +12,10 @@
 namespace clipmill {
 
 // The account files in <program>/data/list/<id>.json and the operations that turn them
-// into rows of the account list and back. It also holds the program's one shared account
-// record, which the list load and the run read the files into.
+// into rows of the account list and back.
 //
-// loadAccountFile and loadAccountList may run on any thread; the other operations are
-// meant for the interface thread.
+// loadAccountList may run on any thread, also on two at once (the load at start and the
+// user's reload); the other operations are meant for the interface thread.
 class AccountStore {
 public:
     static constexpr const char* kFolderField = "编辑框_视频素材目录";
@@ -25,11 +23,8 @@ public:
 
     AccountStore(std::filesystem::path programDir, WindowState& window, AccountTable& table, Dialogs& dialogs);
 
-    // Replaces the shared record with the file's content (empty when the file cannot be
-    // read) and returns what it stored, so that a caller gets exactly this file's record
-    // even when another thread loads a file right after.
-    AccountRecord loadAccountFile(const std::filesystem::path& path);
-    // Rebuilds the list from the account files, in the order the folder lists them.
+    // Rebuilds the list from the account files, in the order the folder lists them. Loads
+    // run one after the other, so each leaves every file listed once.
     void loadAccountList();
     // Creates an account with the next free id and the material folder of the window.
     void addAccount();
@@ -48,14 +43,7 @@ public:
     // that an id taken from a hand-edited file cannot reach files elsewhere.
     static bool isUsableId(const std::string& id);
 
-    // The shared record, copied under its lock.
-    AccountRecord sharedRecord() const;
-    void clearSharedRecord();
-    // Changes the shared record in place under its lock (the run adds its keys this way).
-    void updateSharedRecord(const std::function<void(AccountRecord&)>& change);
-
 private:
-    bool readIntoSharedRecord(const std::filesystem::path& path, AccountRecord& record);
     std::vector<std::filesystem::path> listAccountFiles() const;
     void appendRowFor(const std::filesystem::path& file);
     AccountRecord storedRecord(const std::filesystem::path& file) const;
@@ -65,8 +53,7 @@ private:
     WindowState& window_;
     AccountTable& table_;
     Dialogs& dialogs_;
-    mutable std::mutex recordMutex_;
-    AccountRecord shared_;
+    std::mutex loadMutex_;
 };
 
 }  // namespace clipmill

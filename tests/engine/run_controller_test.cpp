@@ -213,16 +213,24 @@ TEST(RunController, GiveUpOffNeverGivesUpAndShowsZeroLimit) {
     EXPECT_NE(std::find(status.begin(), status.end(), "耗时：400/0"), status.end());
 }
 
+// The limit is the one in force at Start. Raised on the worker as the first upload begins,
+// it saves neither that upload nor the next one, and the count shown keeps the old limit.
 TEST(RunController, GiveUpLimitIsCapturedAtStart) {
     RunHarness h;
     apply(h.window, kOnePass);
-    apply(h.window, {{"编辑框_单账号上传", "1"}, {"放弃秒", "3"}});
-    h.addAccount("100", 1);
+    apply(h.window, {{"编辑框_单账号上传", "2"}, {"放弃秒", "3"}});
+    h.addAccount("100", 2);
     h.publisher.setDurationSeconds(10);
-    h.controller.toggleRun();
-    h.window.setText("放弃秒", "1000");
-    h.controller.joinWorker();
-    EXPECT_EQ(h.table.cell(0, kColumnStatus), "上传失败");
+    h.publisher.onStart = [&h](int call) {
+        if (call == 0) h.window.setText("放弃秒", "1000");
+    };
+    h.runToEnd();
+    EXPECT_EQ(h.publisher.startTimes().size(), 2u);
+    EXPECT_TRUE(h.material.disposed().empty());
+    EXPECT_EQ(h.journalEvents(), (std::vector<std::string>{"failed given_up", "failed given_up"}));
+    for (const auto& status : h.cellHistory(0, kColumnStatus)) {
+        if (status.starts_with("耗时：")) EXPECT_TRUE(status.ends_with("/3")) << status;
+    }
     EXPECT_EQ(h.controller.giveUpSeconds(), 3);
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "accounts/account_table.h"
+#include "fixtures/account_list_texts.h"
 #include "settings/window_state.h"
 
 namespace clipmill {
@@ -221,12 +222,8 @@ TEST(ControlTable, NumberFieldsAreTheGapFieldsAndStartInRange) {
 
 TEST(ControlTable, ListStatusBarAndTimer) {
     const ControlDef* list = findControl("超级列表框1");
-    ASSERT_EQ(list->items.size(), static_cast<size_t>(kAccountColumnCount));
-    ASSERT_EQ(list->widths.size(), static_cast<size_t>(kAccountColumnCount));
-    for (int i = 0; i < kAccountColumnCount; ++i) {
-        EXPECT_EQ(list->items[i], accountColumns()[i].header);
-        EXPECT_EQ(list->widths[i], accountColumns()[i].width);
-    }
+    EXPECT_EQ(list->items, testing::kAccountListHeaders);
+    EXPECT_EQ(list->widths, testing::kAccountListWidths);
     EXPECT_EQ(list->geometry, (Geometry{4, 16, 394, 312}));
 
     const ControlDef* status = findControl("状态条1");

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -235,20 +236,35 @@ TEST_F(BindingTest, AccountMenuAndButtonsWorkOnTheListAndTheFiles) {
     EXPECT_TRUE(fs::is_empty(files));
 }
 
-// A worker that keeps writing while the window goes away must not reach the destroyed widgets.
+// A worker that keeps writing while the window goes away: its writes keep landing in the
+// window state and none reaches a destroyed widget (the address sanitizer run sees any).
 TEST_F(BindingTest, ClosingTheWindowWhileAWorkerWritesIsSafe) {
+    WindowState& state = program->window();
     std::atomic<bool> done{false};
+    std::atomic<int> written{0};
     std::thread worker([&] {
-        for (int i = 0; !done; ++i) {
-            program->window().setText("编辑框_账号序列", std::to_string(i));
-            program->window().setStatusPart("状态条1", 2, std::to_string(i));
+        for (int i = 1; !done; ++i) {
+            state.setText("编辑框_账号序列", std::to_string(i));
+            state.setStatusPart("状态条1", 2, std::to_string(i));
+            written = i;
         }
     });
-    waitUntil([] { return false; }, 50);
+    // The window mirrors the writes while it is open.
+    QPointer<QLineEdit> field = widget<QLineEdit>("编辑框_账号序列");
+    ASSERT_TRUE(field);
+    EXPECT_TRUE(waitUntil([&] { return field->text().toInt() > 0; }));
+
     window.reset();
-    QCoreApplication::processEvents();
+    EXPECT_TRUE(field.isNull());
+    const int atClose = written;
+    // Deliveries queued for the window before it went away, and the writes after it.
+    EXPECT_TRUE(waitUntil([&] { return written > atClose + 1000; }));
     done = true;
     worker.join();
+
+    for (QWidget* left : QApplication::allWidgets()) EXPECT_NE(left->objectName(), toQt("编辑框_账号序列"));
+    EXPECT_EQ(state.text("编辑框_账号序列"), std::to_string(written));
+    EXPECT_EQ(state.statusPart("状态条1", 2), std::to_string(written));
 }
 
 }  // namespace

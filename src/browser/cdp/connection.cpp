@@ -1,6 +1,11 @@
 #include "browser/cdp/connection.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
 
 #include "browser/cdp/json.h"
 #include "browser/interrupt.h"
@@ -87,26 +92,57 @@ bool Connection::EventWait::wait(Millis timeout) {
     return state_->fired;
 }
 
+struct Connection::Shared {
+    struct Subscription {
+        int id;
+        std::string method;
+        std::string sessionId;
+        std::shared_ptr<EventHandler> handler;
+    };
+    struct QueuedEvent {
+        std::string method;
+        std::string sessionId;
+        std::shared_ptr<rapidjson::Document> message;
+    };
+
+    mutable std::mutex mutex;
+    bool connected = true;
+    std::string closeReason;
+    long long nextId = 0;
+    std::map<long long, std::shared_ptr<PendingCall::State>> pending;
+    std::vector<std::pair<std::string, std::shared_ptr<EventWait::State>>> eventWaits;  // key: method + '\n' + session
+    std::vector<Subscription> subscriptions;
+    int nextSubscription = 0;
+    std::deque<QueuedEvent> events;
+    std::condition_variable eventsReady;
+    bool stopping = false;
+
+    void onMessage(std::string text);
+    void onReply(long long id, std::shared_ptr<rapidjson::Document> message);
+    void onEvent(std::shared_ptr<rapidjson::Document> message);
+    void onClosed(const std::string& reason);
+    void dispatchLoop();
+    void deliver(const std::string& method, const std::string& sessionId, const rapidjson::Value& params);
+    void stop();
+};
+
 std::shared_ptr<Connection> Connection::open(const Endpoint& endpoint, Millis timeout, std::string& error) {
     auto socket = connectWebSocket("127.0.0.1", endpoint.port, endpoint.path, timeout, error);
     if (!socket) return nullptr;
     std::shared_ptr<Connection> connection(new Connection(std::move(socket)));
-    connection->socket_->start([raw = connection.get()](std::string text) { raw->onMessage(std::move(text)); },
-                               [raw = connection.get()](const std::string& reason) { raw->onClosed(reason); });
+    connection->socket_->start([shared = connection->shared_](std::string text) { shared->onMessage(std::move(text)); },
+                               [shared = connection->shared_](const std::string& reason) { shared->onClosed(reason); });
     return connection;
 }
 
-Connection::Connection(std::unique_ptr<WebSocket> socket) : socket_(std::move(socket)) {
-    dispatcher_ = std::thread([this] { dispatchLoop(); });
+Connection::Connection(std::unique_ptr<WebSocket> socket)
+    : shared_(std::make_shared<Shared>()), socket_(std::move(socket)) {
+    dispatcher_ = std::thread([shared = shared_] { shared->dispatchLoop(); });
 }
 
 Connection::~Connection() {
     close();
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    eventsReady_.notify_all();
+    shared_->stop();
     if (dispatcher_.get_id() == std::this_thread::get_id()) {
         dispatcher_.detach();
     } else if (dispatcher_.joinable()) {
@@ -117,13 +153,13 @@ Connection::~Connection() {
 void Connection::close() { socket_->close(); }
 
 bool Connection::connected() const {
-    std::lock_guard lock(mutex_);
-    return connected_;
+    std::lock_guard lock(shared_->mutex);
+    return shared_->connected;
 }
 
 std::string Connection::closeReason() const {
-    std::lock_guard lock(mutex_);
-    return closeReason_;
+    std::lock_guard lock(shared_->mutex);
+    return shared_->closeReason;
 }
 
 PendingCall Connection::send(const std::string& method, const std::string& params, const std::string& sessionId) {
@@ -131,15 +167,15 @@ PendingCall Connection::send(const std::string& method, const std::string& param
     state->method = method;
     long long id = 0;
     {
-        std::lock_guard lock(mutex_);
-        if (!connected_) {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->connected) {
             state->done = true;
-            state->reply = Reply{false, method + ": not connected (" + closeReason_ + ")", nullptr};
+            state->reply = Reply{false, method + ": not connected (" + shared_->closeReason + ")", nullptr};
             return PendingCall(state);
         }
-        id = ++nextId_;
+        id = ++shared_->nextId;
         state->id = id;
-        pending_[id] = state;
+        shared_->pending[id] = state;
     }
     std::string text = "{\"id\":" + std::to_string(id) + ",\"method\":" + Json::str(method).text() +
                        ",\"params\":" + params;
@@ -155,101 +191,117 @@ Reply Connection::call(const std::string& method, const std::string& params, con
     Reply reply = pending.wait(timeout);
     if (!reply.ok) {
         // A reply that never came is not waited for any more.
-        std::lock_guard lock(mutex_);
-        pending_.erase(pending.id());
+        std::lock_guard lock(shared_->mutex);
+        shared_->pending.erase(pending.id());
     }
     return reply;
 }
 
 int Connection::subscribe(const std::string& method, const std::string& sessionId, EventHandler handler) {
-    std::lock_guard lock(mutex_);
-    int id = ++nextSubscription_;
-    subscriptions_.push_back({id, method, sessionId, std::make_shared<EventHandler>(std::move(handler))});
+    std::lock_guard lock(shared_->mutex);
+    int id = ++shared_->nextSubscription;
+    shared_->subscriptions.push_back({id, method, sessionId, std::make_shared<EventHandler>(std::move(handler))});
     return id;
 }
 
 void Connection::unsubscribe(int id) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(subscriptions_, [id](const Subscription& s) { return s.id == id; });
+    std::lock_guard lock(shared_->mutex);
+    std::erase_if(shared_->subscriptions, [id](const Shared::Subscription& s) { return s.id == id; });
 }
 
 Connection::EventWait Connection::expect(const std::string& method, const std::string& sessionId) {
     auto state = std::make_shared<EventWait::State>();
-    std::lock_guard lock(mutex_);
-    if (!connected_) {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->connected) {
         state->dropped = true;
     } else {
-        eventWaits_.emplace_back(method + '\n' + sessionId, state);
+        shared_->eventWaits.emplace_back(method + '\n' + sessionId, state);
     }
     return EventWait(state);
 }
 
-void Connection::onMessage(std::string text) {
+void Connection::Shared::onMessage(std::string text) {
     auto message = std::make_shared<rapidjson::Document>();
     message->Parse(text.data(), text.size());
     if (message->HasParseError() || !message->IsObject()) return;
     const auto* id = member(*message, "id");
     if (id && id->IsInt64()) {
-        std::shared_ptr<PendingCall::State> state;
-        {
-            std::lock_guard lock(mutex_);
-            auto it = pending_.find(id->GetInt64());
-            if (it == pending_.end()) return;
-            state = std::move(it->second);
-            pending_.erase(it);
-        }
-        if (const auto* error = member(*message, "error")) {
-            state->complete(Reply{false, state->method + ": " + stringMember(*error, "message") + " (" +
-                                             std::to_string(intMember(*error, "code")) + ")",
-                                  nullptr});
-        } else {
-            state->complete(Reply{true, "", std::move(message)});
-        }
-        return;
+        onReply(id->GetInt64(), std::move(message));
+    } else {
+        onEvent(std::move(message));
     }
+}
+
+void Connection::Shared::onReply(long long id, std::shared_ptr<rapidjson::Document> message) {
+    std::shared_ptr<PendingCall::State> state;
+    {
+        std::lock_guard lock(mutex);
+        auto it = pending.find(id);
+        if (it == pending.end()) return;
+        state = std::move(it->second);
+        pending.erase(it);
+    }
+    if (const auto* error = member(*message, "error")) {
+        state->complete(Reply{false, state->method + ": " + stringMember(*error, "message") + " (" +
+                                         std::to_string(intMember(*error, "code")) + ")",
+                              nullptr});
+    } else {
+        state->complete(Reply{true, "", std::move(message)});
+    }
+}
+
+void Connection::Shared::onEvent(std::shared_ptr<rapidjson::Document> message) {
     std::string method = stringMember(*message, "method");
     std::string sessionId = stringMember(*message, "sessionId");
     std::vector<std::shared_ptr<EventWait::State>> fired;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         std::string key = method + '\n' + sessionId;
-        std::erase_if(eventWaits_, [&](auto& entry) {
+        std::erase_if(eventWaits, [&](auto& entry) {
             if (entry.first != key) return false;
             fired.push_back(entry.second);
             return true;
         });
         bool wanted = false;
-        for (const auto& s : subscriptions_) wanted = wanted || (s.method == method && s.sessionId == sessionId);
+        for (const auto& s : subscriptions) wanted = wanted || (s.method == method && s.sessionId == sessionId);
         if (wanted) {
-            if (events_.size() >= kMaxQueuedEvents) events_.pop_front();
-            events_.push_back({method, sessionId, std::move(message)});
+            if (events.size() >= kMaxQueuedEvents) events.pop_front();
+            events.push_back({method, sessionId, std::move(message)});
         }
     }
     for (auto& state : fired) state->finish(true);
-    eventsReady_.notify_one();
+    eventsReady.notify_one();
 }
 
-void Connection::onClosed(const std::string& reason) {
-    std::map<long long, std::shared_ptr<PendingCall::State>> pending;
+void Connection::Shared::onClosed(const std::string& reason) {
+    std::map<long long, std::shared_ptr<PendingCall::State>> dropped;
     std::vector<std::pair<std::string, std::shared_ptr<EventWait::State>>> waits;
     {
-        std::lock_guard lock(mutex_);
-        connected_ = false;
-        closeReason_ = reason;
-        pending.swap(pending_);
-        waits.swap(eventWaits_);
+        std::lock_guard lock(mutex);
+        connected = false;
+        closeReason = reason;
+        dropped.swap(pending);
+        waits.swap(eventWaits);
     }
-    for (auto& [id, state] : pending) state->complete(Reply{false, state->method + ": connection lost (" + reason + ")", nullptr});
+    for (auto& [id, state] : dropped) state->complete(Reply{false, state->method + ": connection lost (" + reason + ")", nullptr});
     for (auto& [key, state] : waits) state->finish(false);
 }
 
-void Connection::dispatchLoop() {
-    std::unique_lock lock(mutex_);
+void Connection::Shared::stop() {
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    eventsReady.notify_all();
+}
+
+void Connection::Shared::dispatchLoop() {
+    std::unique_lock lock(mutex);
     while (true) {
-        eventsReady_.wait(lock, [&] { return stopping_ || !events_.empty(); });
-        if (stopping_) return;
-        QueuedEvent event = std::move(events_.front());
-        events_.pop_front();
+        eventsReady.wait(lock, [&] { return stopping || !events.empty(); });
+        if (stopping) return;
+        QueuedEvent event = std::move(events.front());
+        events.pop_front();
         lock.unlock();
         const auto* params = member(*event.message, "params");
         deliver(event.method, event.sessionId, params ? *params : emptyObject());
@@ -257,11 +309,12 @@ void Connection::dispatchLoop() {
     }
 }
 
-void Connection::deliver(const std::string& method, const std::string& sessionId, const rapidjson::Value& params) {
+void Connection::Shared::deliver(const std::string& method, const std::string& sessionId,
+                                 const rapidjson::Value& params) {
     std::vector<std::shared_ptr<EventHandler>> handlers;
     {
-        std::lock_guard lock(mutex_);
-        for (const auto& s : subscriptions_) {
+        std::lock_guard lock(mutex);
+        for (const auto& s : subscriptions) {
             if (s.method == method && s.sessionId == sessionId) handlers.push_back(s.handler);
         }
     }

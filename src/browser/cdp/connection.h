@@ -3,15 +3,10 @@
 #include <rapidjson/document.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "browser/cdp/websocket.h"
 
@@ -66,8 +61,8 @@ public:
     Reply call(const std::string& method, const std::string& params = "{}", const std::string& sessionId = "",
                Millis timeout = kDefaultTimeout);
 
-    // Handlers run on the dispatcher thread and may make calls. An empty sessionId matches
-    // events of the browser target only.
+    // Handlers run on the dispatcher thread, may make calls and may drop the last reference
+    // to the connection. An empty sessionId matches events of the browser target only.
     int subscribe(const std::string& method, const std::string& sessionId, EventHandler handler);
     void unsubscribe(int id);
 
@@ -92,36 +87,15 @@ public:
     static constexpr std::size_t kMaxQueuedEvents = 2000;
 
 private:
+    // Everything the socket's reader and the dispatcher thread use. The dispatcher owns a
+    // share of it, so a handler that drops the last reference to the connection leaves
+    // the loop state it returns to alive.
+    struct Shared;
+
     explicit Connection(std::unique_ptr<WebSocket> socket);
-    void onMessage(std::string text);
-    void onClosed(const std::string& reason);
-    void dispatchLoop();
-    void deliver(const std::string& method, const std::string& sessionId, const rapidjson::Value& params);
 
-    struct Subscription {
-        int id;
-        std::string method;
-        std::string sessionId;
-        std::shared_ptr<EventHandler> handler;
-    };
-    struct QueuedEvent {
-        std::string method;
-        std::string sessionId;
-        std::shared_ptr<rapidjson::Document> message;
-    };
-
+    std::shared_ptr<Shared> shared_;
     std::unique_ptr<WebSocket> socket_;
-    mutable std::mutex mutex_;
-    bool connected_ = true;
-    std::string closeReason_;
-    long long nextId_ = 0;
-    std::map<long long, std::shared_ptr<PendingCall::State>> pending_;
-    std::vector<std::pair<std::string, std::shared_ptr<EventWait::State>>> eventWaits_;  // key: method + '\n' + session
-    std::vector<Subscription> subscriptions_;
-    int nextSubscription_ = 0;
-    std::deque<QueuedEvent> events_;
-    std::condition_variable eventsReady_;
-    bool stopping_ = false;
     std::thread dispatcher_;
 };
 

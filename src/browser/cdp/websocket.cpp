@@ -29,12 +29,32 @@ enum Opcode : unsigned char { kContinuation = 0x0, kText = 0x1, kBinary = 0x2, k
 
 constexpr std::size_t kMaxMessage = 512u * 1024 * 1024;
 
+// What the reader thread uses: the socket, its handlers and the write lock. The reader owns
+// a share of it, so a handler that destroys the websocket returns to a loop whose state is
+// still there; the loop then sees the closed socket and ends.
+struct Link {
+    asio::io_context io;
+    tcp::socket socket{io};
+    int fd = -1;
+    std::mutex writeMutex;
+    std::minstd_rand maskSource{std::random_device{}()};
+    std::atomic<bool> finished{false};
+    std::once_flag finishOnce;
+    WebSocket::MessageHandler onMessage;
+    WebSocket::CloseHandler onClosed;
+
+    void readLoop();
+    bool readExactly(void* data, std::size_t size);
+    bool readFrame(unsigned char& opcode, bool& final, std::string& payload);
+    bool writeFrame(unsigned char opcode, const char* data, std::size_t size);
+    void finish(const std::string& reason);
+};
+
 // Beast performs the opening handshake; after it, frames are read and written on the socket
 // directly: the reader thread blocks in recv, and a caller writes its frame itself, under a
 // lock, so that a call does not wait for another thread to put it on the wire.
 class FramedWebSocket final : public WebSocket {
 public:
-    FramedWebSocket() : socket_(io_) {}
     ~FramedWebSocket() override { close(); }
 
     bool open(const std::string& host, int port, const std::string& path, std::chrono::milliseconds timeout,
@@ -44,21 +64,7 @@ public:
     void close() override;
 
 private:
-    void readLoop();
-    bool readExactly(void* data, std::size_t size);
-    bool readFrame(unsigned char& opcode, bool& final, std::string& payload);
-    bool writeFrame(unsigned char opcode, const char* data, std::size_t size);
-    void finish(const std::string& reason);
-
-    asio::io_context io_;
-    tcp::socket socket_;
-    int fd_ = -1;
-    std::mutex writeMutex_;
-    std::minstd_rand maskSource_{std::random_device{}()};
-    std::atomic<bool> finished_{false};
-    std::once_flag finishOnce_;
-    MessageHandler onMessage_;
-    CloseHandler onClosed_;
+    std::shared_ptr<Link> link_ = std::make_shared<Link>();
     std::thread reader_;
     std::once_flag closeOnce_;
 };
@@ -66,18 +72,18 @@ private:
 bool FramedWebSocket::open(const std::string& host, int port, const std::string& path,
                            std::chrono::milliseconds timeout, std::string& error) {
     try {
-        ws::stream<beast::tcp_stream> stream(io_);
+        ws::stream<beast::tcp_stream> stream(link_->io);
         auto& layer = beast::get_lowest_layer(stream);
         layer.expires_after(timeout);
-        layer.connect(tcp::resolver(io_).resolve(host, std::to_string(port)));
+        layer.connect(tcp::resolver(link_->io).resolve(host, std::to_string(port)));
         // Asio opens its sockets without close-on-exec; a restarted program must not hold this one.
         ::fcntl(layer.socket().native_handle(), F_SETFD, FD_CLOEXEC);
         layer.socket().set_option(tcp::no_delay(true));
         stream.handshake(host + ":" + std::to_string(port), path);
         layer.expires_never();
-        socket_ = std::move(layer.socket());
-        socket_.non_blocking(false);
-        fd_ = socket_.native_handle();
+        link_->socket = std::move(layer.socket());
+        link_->socket.non_blocking(false);
+        link_->fd = link_->socket.native_handle();
         return true;
     } catch (const std::exception& e) {
         error = std::string("websocket connect to ") + host + ":" + std::to_string(port) + path + ": " + e.what();
@@ -86,15 +92,15 @@ bool FramedWebSocket::open(const std::string& host, int port, const std::string&
 }
 
 void FramedWebSocket::start(MessageHandler onMessage, CloseHandler onClosed) {
-    onMessage_ = std::move(onMessage);
-    onClosed_ = std::move(onClosed);
-    reader_ = std::thread([this] { readLoop(); });
+    link_->onMessage = std::move(onMessage);
+    link_->onClosed = std::move(onClosed);
+    reader_ = std::thread([link = link_] { link->readLoop(); });
 }
 
-bool FramedWebSocket::readExactly(void* data, std::size_t size) {
+bool Link::readExactly(void* data, std::size_t size) {
     auto* bytes = static_cast<char*>(data);
     while (size > 0) {
-        ssize_t n = ::recv(fd_, bytes, size, 0);
+        ssize_t n = ::recv(fd, bytes, size, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;
@@ -103,7 +109,7 @@ bool FramedWebSocket::readExactly(void* data, std::size_t size) {
     return true;
 }
 
-bool FramedWebSocket::readFrame(unsigned char& opcode, bool& final, std::string& payload) {
+bool Link::readFrame(unsigned char& opcode, bool& final, std::string& payload) {
     unsigned char head[2];
     if (!readExactly(head, 2)) return false;
     final = (head[0] & 0x80) != 0;
@@ -128,22 +134,18 @@ bool FramedWebSocket::readFrame(unsigned char& opcode, bool& final, std::string&
     return true;
 }
 
-void FramedWebSocket::readLoop() {
+void Link::readLoop() {
     std::string message;
     std::string payload;
     while (true) {
         unsigned char opcode = 0;
         bool final = false;
-        if (!readFrame(opcode, final, payload)) {
-            finish(finished_ ? "closed by the program" : "the browser closed the connection");
-            return;
-        }
-        if (opcode == kClose) {
-            finish("the browser closed the connection");
+        if (!readFrame(opcode, final, payload) || opcode == kClose) {
+            finish(finished ? "closed by the program" : "the browser closed the connection");
             return;
         }
         if (opcode == kPing) {
-            std::lock_guard lock(writeMutex_);
+            std::lock_guard lock(writeMutex);
             writeFrame(kPong, payload.data(), payload.size());
             continue;
         }
@@ -154,12 +156,13 @@ void FramedWebSocket::readLoop() {
             return;
         }
         message += payload;
-        if (final) onMessage_(std::exchange(message, {}));
+        // Once closed, by a handler or another thread, nothing more is handed over.
+        if (final && !finished) onMessage(std::exchange(message, {}));
     }
 }
 
-// Client frames are masked, as the protocol requires. writeMutex_ held.
-bool FramedWebSocket::writeFrame(unsigned char opcode, const char* data, std::size_t size) {
+// Client frames are masked, as the protocol requires. writeMutex held.
+bool Link::writeFrame(unsigned char opcode, const char* data, std::size_t size) {
     std::string frame;
     frame.reserve(size + 14);
     frame += static_cast<char>(0x80 | opcode);
@@ -173,7 +176,7 @@ bool FramedWebSocket::writeFrame(unsigned char opcode, const char* data, std::si
         frame += static_cast<char>(0x80 | 127);
         for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((static_cast<std::uint64_t>(size) >> shift) & 0xFF);
     }
-    std::uint32_t key = static_cast<std::uint32_t>(maskSource_());
+    std::uint32_t key = static_cast<std::uint32_t>(maskSource());
     unsigned char mask[4] = {static_cast<unsigned char>(key), static_cast<unsigned char>(key >> 8),
                              static_cast<unsigned char>(key >> 16), static_cast<unsigned char>(key >> 24)};
     frame.append(reinterpret_cast<const char*>(mask), 4);
@@ -183,7 +186,7 @@ bool FramedWebSocket::writeFrame(unsigned char opcode, const char* data, std::si
     const char* bytes = frame.data();
     std::size_t left = frame.size();
     while (left > 0) {
-        ssize_t n = ::send(fd_, bytes, left, MSG_NOSIGNAL);
+        ssize_t n = ::send(fd, bytes, left, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;
@@ -193,27 +196,27 @@ bool FramedWebSocket::writeFrame(unsigned char opcode, const char* data, std::si
 }
 
 void FramedWebSocket::send(std::string message) {
-    if (finished_) return;
-    std::lock_guard lock(writeMutex_);
-    if (!writeFrame(kText, message.data(), message.size())) ::shutdown(fd_, SHUT_RDWR);
+    if (link_->finished) return;
+    std::lock_guard lock(link_->writeMutex);
+    if (!link_->writeFrame(kText, message.data(), message.size())) ::shutdown(link_->fd, SHUT_RDWR);
 }
 
-void FramedWebSocket::finish(const std::string& reason) {
-    std::call_once(finishOnce_, [&] {
-        finished_ = true;
-        if (onClosed_) onClosed_(reason);
+void Link::finish(const std::string& reason) {
+    std::call_once(finishOnce, [&] {
+        finished = true;
+        if (onClosed) onClosed(reason);
     });
 }
 
 void FramedWebSocket::close() {
     std::call_once(closeOnce_, [this] {
         if (!reader_.joinable()) return;
-        finished_ = true;
+        link_->finished = true;
         {
-            std::lock_guard lock(writeMutex_);
-            writeFrame(kClose, "\x03\xe8", 2);  // 1000: normal closure
+            std::lock_guard lock(link_->writeMutex);
+            link_->writeFrame(kClose, "\x03\xe8", 2);  // 1000: normal closure
         }
-        ::shutdown(fd_, SHUT_RDWR);
+        ::shutdown(link_->fd, SHUT_RDWR);
         if (reader_.get_id() == std::this_thread::get_id()) {
             reader_.detach();
         } else {

@@ -15,7 +15,8 @@ public:
     using CloseHandler = std::function<void(const std::string& reason)>;
 
     virtual ~WebSocket() = default;
-    // Handlers run on the socket's thread; onClosed runs once, after the last message.
+    // Handlers run on the socket's thread; onClosed runs once, after the last message. A
+    // handler may destroy the websocket: its thread then ends on its own, after onClosed.
     virtual void start(MessageHandler onMessage, CloseHandler onClosed) = 0;
     // Thread-safe; a message sent after the close is dropped.
     virtual void send(std::string message) = 0;
