@@ -4,6 +4,7 @@
 
 #include "browser/cdp/json.h"
 #include "browser/interrupt.h"
+#include "support/thread_guard.h"
 
 namespace clipmill::cdp {
 
@@ -97,7 +98,7 @@ std::shared_ptr<Connection> Connection::open(const Endpoint& endpoint, Millis ti
 }
 
 Connection::Connection(std::unique_ptr<WebSocket> socket) : socket_(std::move(socket)) {
-    dispatcher_ = std::thread([this] { dispatchLoop(); });
+    dispatcher_ = std::thread([this] { runGuarded("DevTools event", [this] { dispatchLoop(); }); });
 }
 
 Connection::~Connection() {

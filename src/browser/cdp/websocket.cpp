@@ -15,6 +15,8 @@
 #include <random>
 #include <thread>
 
+#include "support/thread_guard.h"
+
 namespace clipmill::cdp {
 
 namespace asio = boost::asio;
@@ -43,6 +45,7 @@ public:
     void close() override;
 
 private:
+    void readUntilClosed();
     void readLoop();
     bool readExactly(void* data, std::size_t size);
     bool readFrame(unsigned char& opcode, bool& final, std::string& payload);
@@ -85,7 +88,7 @@ bool FramedWebSocket::open(const std::string& host, int port, const std::string&
 void FramedWebSocket::start(MessageHandler onMessage, CloseHandler onClosed) {
     onMessage_ = std::move(onMessage);
     onClosed_ = std::move(onClosed);
-    reader_ = std::thread([this] { readLoop(); });
+    reader_ = std::thread([this] { readUntilClosed(); });
 }
 
 bool FramedWebSocket::readExactly(void* data, std::size_t size) {
@@ -123,6 +126,12 @@ bool FramedWebSocket::readFrame(unsigned char& opcode, bool& final, std::string&
         for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i % 4]);
     }
     return true;
+}
+
+void FramedWebSocket::readUntilClosed() {
+    if (runGuarded("DevTools reader", [this] { readLoop(); })) return;
+    // The calls waiting on the connection fail now rather than at their time limits.
+    runGuarded("DevTools reader", [this] { finish("reading from the browser failed"); });
 }
 
 void FramedWebSocket::readLoop() {
