@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "app/crash_channel.h"
+#include "support/thread_guard.h"
 
 namespace clipmill {
 
@@ -103,6 +105,18 @@ void copyExceptionText(crash::Notice& notice) {
     }
 }
 
+// A thread body that ended on an exception leaves the program in a state nobody planned for:
+// it ends as after an uncaught exception, with the thread named in the message.
+void onThreadFailure(const char* where, const std::exception* error) noexcept {
+    std::fprintf(stderr, "clipmill: the %s thread failed: %s\n", where, error ? error->what() : "unknown exception");
+    crash::Notice notice{};
+    notice.errorNumber = kTerminateErrorNumber;
+    append(notice, where);
+    append(notice, ": ");
+    append(notice, error ? error->what() : "unknown exception");
+    reportAndExit(notice);
+}
+
 [[noreturn]] void onTerminate() {
     crash::Notice notice{};
     notice.errorNumber = kTerminateErrorNumber;
@@ -128,6 +142,7 @@ void installFatalErrorHandler() {
     sigfillset(&action.sa_mask);
     for (const auto& fatal : kFatalSignals) ::sigaction(fatal.number, &action, nullptr);
     std::set_terminate(onTerminate);
+    setThreadFailureHandler(onThreadFailure);
 }
 
 }  // namespace clipmill

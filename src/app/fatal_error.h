@@ -17,10 +17,10 @@ using FatalErrorBox = std::function<void(const std::string& caption, const std::
 // program and ends when the program does. Returns the reporter's process id, 0 for none.
 pid_t startCrashReporter(const std::filesystem::path& programDir, FatalErrorBox showBox);
 
-// From here on a fatal signal (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) or std::terminate
-// hands the error number and message to the reporter, waits until it has shown the box and
-// sent the report (or has died), and ends the program with exit status 255. Without a
-// reporter the program ends with 255 at once.
+// From here on a fatal signal (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), std::terminate or an
+// exception caught at the top of a thread body (reportThreadFailure) hands the error number and
+// message to the reporter, waits until it has shown the box and sent the report (or has died),
+// and ends the program with exit status 255. Without a reporter the program ends with 255 at once.
 void installFatalErrorHandler();
 
 }  // namespace clipmill

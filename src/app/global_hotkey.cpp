@@ -9,6 +9,8 @@
 
 #include <mutex>
 
+#include "support/thread_guard.h"
+
 namespace clipmill {
 
 namespace {
@@ -57,7 +59,7 @@ GlobalHotKey::GlobalHotKey(std::function<void()> onPress, const std::string& dis
     XSelectInput(x, root_, KeyPressMask);
     XFlush(x);
     active_ = true;
-    thread_ = std::thread([this] { listen(); });
+    thread_ = std::thread([this] { runGuarded("hot key", [this] { listen(); }); });
 }
 
 GlobalHotKey::~GlobalHotKey() {

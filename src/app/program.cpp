@@ -19,6 +19,7 @@
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
 #include "support/child_process.h"
+#include "support/thread_guard.h"
 
 namespace clipmill {
 
@@ -143,8 +144,8 @@ void Program::finishUnfinishedPublications() {
 }
 
 void Program::loadListsInBackground() {
-    loaders_.emplace_back([this] { store_.loadAccountList(); });
-    loaders_.emplace_back([this] { fillCategoryLists(window_, programDir_); });
+    loaders_.emplace_back([this] { runGuarded("account list", [this] { store_.loadAccountList(); }); });
+    loaders_.emplace_back([this] { runGuarded("zone lists", [this] { fillCategoryLists(window_, programDir_); }); });
 }
 
 }  // namespace clipmill

@@ -1,5 +1,7 @@
 #include "app/run_log.h"
 
+#include <cstdio>
+
 #include "support/atomic_file.h"
 #include "support/gbk.h"
 
@@ -45,7 +47,12 @@ void RunLog::write(const std::string& message) {
     const auto file = dataFolder_ / std::filesystem::u8path(fileName(now));
     // The newest line goes first. The file is small (a few lines a start), so it is
     // rewritten whole, and replaced atomically so a crash never leaves half a log.
-    writeFileAtomically(file, line + readWholeFile(file).value_or(std::string()));
+    const ExistingContent earlier = readExistingContent(file);
+    if (earlier.state == ExistingContent::State::Unreadable) {
+        std::fprintf(stderr, "clipmill: %s cannot be read; a line was not added to it\n", file.c_str());
+        return;
+    }
+    writeFileAtomically(file, line + earlier.bytes);
 }
 
 }  // namespace clipmill

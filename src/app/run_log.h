@@ -9,7 +9,8 @@
 namespace clipmill {
 
 // The daily log of the program's start-up milestones: one GBK file per day in the data
-// folder, newest line first. Writing never fails loudly: a line that cannot be written is lost.
+// folder, newest line first. Writing never fails loudly: a line that cannot be written is lost,
+// and a day's file that is there but cannot be read is left as it is.
 class RunLog {
 public:
     using Now = std::function<std::tm()>;

@@ -1,6 +1,7 @@
 #include "app/startup_work.h"
 
 #include "support/random.h"
+#include "support/thread_guard.h"
 #include "update/desktop_shortcut.h"
 #include "update/notices.h"
 #include "update/user_folders.h"
@@ -35,15 +36,21 @@ void StartupWork::showDisclaimer() { clipmill::showDisclaimer(s_.dialogs, docume
 
 void StartupWork::startBackgroundThreads() {
     threads_.emplace_back([this] {
-        update_.startupUpdateStep();
-        if (!stop_.requested()) showQuoteOfTheDay(s_.addresses.quoteUrl, s_.view);
+        runGuarded("update check", [this] {
+            update_.startupUpdateStep();
+            if (!stop_.requested()) showQuoteOfTheDay(s_.addresses.quoteUrl, s_.view);
+        });
     });
-    threads_.emplace_back([this] { showAnnouncement(serverA(), s_.view, [] { return randomInclusive(1, 17); }); });
+    threads_.emplace_back([this] {
+        runGuarded("announcement",
+                   [this] { showAnnouncement(serverA(), s_.view, [] { return randomInclusive(1, 17); }); });
+    });
 }
 
 void StartupWork::startVersionLoop(WindowState& mainWindow) {
-    threads_.emplace_back(
-        [this, &mainWindow] { showVersionLoop(updateServers(s_.addresses), mainWindow, waiter_); });
+    threads_.emplace_back([this, &mainWindow] {
+        runGuarded("version check", [&] { showVersionLoop(updateServers(s_.addresses), mainWindow, waiter_); });
+    });
 }
 
 bool StartupWork::openLatest() { return update_.openLatest(); }

@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include "support/thread_guard.h"
+
 namespace clipmill {
 
 void trimProcessMemory() { malloc_trim(0); }
@@ -19,7 +21,7 @@ void MemoryTrimmer::start() {
     std::lock_guard lock(mutex_);
     if (started_) return;
     started_ = true;
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] { runGuarded("memory trim", [this] { run(); }); });
 }
 
 bool MemoryTrimmer::started() const {

@@ -43,8 +43,8 @@ Zone zoneFromPage(std::string_view entryText, std::string_view subZoneHtml, std:
     return Zone{std::string(entryText), subZoneNamesInHtml(subZoneHtml, opening, closing)};
 }
 
-std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
-                                      const PageProfile& profile) {
+std::optional<std::string> collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
+                                                     const PageProfile& profile) {
     const std::string& zoneEntry = profile.selector(role::kZone);
     automation.form_dom_click(handle, profile.selector(role::kZoneOpener), profile.position(role::kZoneOpener));
     const int entries = automation.form_dom_count(handle, zoneEntry);
@@ -52,27 +52,30 @@ std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle,
     // The page's entries before the first zone of the catalogue are skipped.
     for (int position = profile.position(role::kZoneOffset); position <= entries; ++position) {
         automation.form_dom_click(handle, zoneEntry, position);
-        if (!waiter.waitSeconds(1)) break;
+        if (!waiter.waitSeconds(1)) return std::nullopt;
         const std::string html = automation.form_dom_innerhtml(handle, profile.selector(role::kSubZonePanel),
                                                                profile.position(role::kSubZonePanel));
         const Zone zone = zoneFromPage(automation.form_dom_gettext(handle, zoneEntry, position), html,
                                        profile.text(role::kSubZoneOpening), profile.text(role::kSubZoneClosing));
+        // A browser that went away answers every query with nothing, which would read as empty zones.
+        if (automation.form_session_isconnected(handle) != 1) return std::nullopt;
         text += CategoryTree::zoneLine(zone) + "\r\n";
     }
     return text;
 }
 
-bool readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter) {
+RefreshOutcome readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter) {
     const auto profile = freshProfile(services);
-    const std::string text = collectCategoriesFromPage(services.automation, handle, waiter, *profile);
-    services.clipboard.setText(text);
-    return writeFileAtomically(categoryFilePath(services.programDir), utf8ToGbk(text));
+    const std::optional<std::string> text = collectCategoriesFromPage(services.automation, handle, waiter, *profile);
+    if (!text) return RefreshOutcome::Interrupted;
+    services.clipboard.setText(*text);
+    writeFileAtomically(categoryFilePath(services.programDir), utf8ToGbk(*text));
+    return RefreshOutcome::ReadFromPage;
 }
 
 RefreshOutcome refreshCategories(const CategoryRefreshServices& services, int handle, Waiter& waiter) {
     if (services.automation.form_dom_isexist(handle, freshProfile(services)->selector(role::kZoneOpener)) == 1) {
-        readCategoriesFromPage(services, handle, waiter);
-        return RefreshOutcome::ReadFromPage;
+        return readCategoriesFromPage(services, handle, waiter);
     }
     WindowState& window = services.window;
     auto refill = [&window, programDir = services.programDir] { fillCategoryLists(window, programDir); };

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,11 @@ Zone zoneFromPage(std::string_view entryText, std::string_view subZoneHtml, std:
 // Opens the zone drop-down of the upload page showing in browser `handle`, clicks every
 // zone entry after the first, waits a second for its sub-zones and collects them. The
 // result is the catalogue text, every line ending in CR LF; a zone whose sub-zones have not
-// appeared gives "++" + zone + "++".
+// appeared gives "++" + zone + "++". Nothing when Stop was requested or the browser went away
+// before the last zone was read.
 // The selectors, the first zone's position and the markers come from `profile`.
-std::string collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
-                                      const PageProfile& profile = PageProfile());
+std::optional<std::string> collectCategoriesFromPage(BrowserAutomation& automation, int handle, Waiter& waiter,
+                                                     const PageProfile& profile = PageProfile());
 
 struct CategoryRefreshServices {
     BrowserAutomation& automation;
@@ -47,14 +49,16 @@ struct CategoryRefreshServices {
     PageProfileSource* profiles = nullptr;
 };
 
-// Reads the catalogue from the page and puts it on the clipboard and into the category
-// file (GBK). The drop-down lists are left alone. False when the file could not be written.
-bool readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter);
+enum class RefreshOutcome { ReadFromPage, Interrupted, ListsRefilled };
 
-enum class RefreshOutcome { ReadFromPage, ListsRefilled };
+// Reads the catalogue from the page and puts it on the clipboard and into the category
+// file (GBK). The drop-down lists are left alone. Interrupted when the reading was cut short:
+// the clipboard and the file are then left as they were.
+RefreshOutcome readCategoriesFromPage(const CategoryRefreshServices& services, int handle, Waiter& waiter);
 
 // "刷新分类": with the upload page's zone drop-down showing, reads the catalogue from the
-// page; otherwise refills the lists from the built-in catalogue and the saved selection.
+// page (see readCategoriesFromPage); otherwise refills the lists from the built-in catalogue
+// and the saved selection.
 // The page is read on the calling thread and takes about a second per zone.
 RefreshOutcome refreshCategories(const CategoryRefreshServices& services, int handle, Waiter& waiter);
 

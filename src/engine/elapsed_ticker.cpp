@@ -1,5 +1,7 @@
 #include "engine/elapsed_ticker.h"
 
+#include "support/thread_guard.h"
+
 namespace clipmill {
 
 ElapsedTicker::ElapsedTicker(Clock& clock, StopSignal& runStop, std::atomic<int>& elapsedSeconds, Report report)
@@ -22,8 +24,10 @@ ElapsedTicker::~ElapsedTicker() {
 }
 
 void ElapsedTicker::tick() {
-    Waiter waiter(clock_, stop_);
-    while (waiter.waitSeconds(1)) report_(++elapsedSeconds_);
+    runGuarded("elapsed time", [this] {
+        Waiter waiter(clock_, stop_);
+        while (waiter.waitSeconds(1)) report_(++elapsedSeconds_);
+    });
     clock_.leaveThread();
 }
 

@@ -6,6 +6,7 @@
 #include "engine/elapsed_ticker.h"
 #include "engine/forbidden_hours.h"
 #include "support/random.h"
+#include "support/thread_guard.h"
 
 namespace clipmill {
 
@@ -53,12 +54,14 @@ public:
 
 private:
     void body() {
-        if (previous_) {
-            previous_->requestStop();
-            previous_->join();
-            previous_.reset();
-        }
-        runPasses();
+        runGuarded("run", [this] {
+            if (previous_) {
+                previous_->requestStop();
+                previous_->join();
+                previous_.reset();
+            }
+            runPasses();
+        });
         ticker_.reset();
         alive_ = false;
         env_.clock.leaveThread();

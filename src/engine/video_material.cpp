@@ -1,5 +1,6 @@
 #include "engine/video_material.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,13 +42,17 @@ std::string extensionOf(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
-// A name in `folder` that equals `name` but for case, or "".
-std::string differentlyCasedName(const std::string& folder, const std::string& name) {
+// A name in `folder` that is `stem` + `extension` with the extension in any letter case, or "".
+// The stem must match exactly: "A.jpg" is the cover of "A.mp4", not of "a.mp4".
+std::string nameWithExtensionInAnyCase(const std::string& folder, const std::string& stem,
+                                       const std::string& extension) {
     DirHandle dir = openFolder(folder.empty() ? std::string(".") : folder);
     if (!dir) return {};
-    const std::u16string wanted = caseFoldedSortKey(name);
     while (const dirent* entry = readdir(dir.get())) {
-        if (caseFoldedSortKey(entry->d_name) == wanted) return entry->d_name;
+        const std::string_view name = entry->d_name;
+        if (name.size() == stem.size() + extension.size() && name.starts_with(stem) &&
+            strcasecmp(entry->d_name + stem.size(), extension.c_str()) == 0)
+            return entry->d_name;
     }
     return {};
 }
@@ -59,6 +64,14 @@ std::string shortenLongName(const std::string& video) {
     if (characterCount(name) <= kLongestName) return video;
     const std::string shorter = folderOf(video) + leadingCharacters(name, kLongestName) + extensionOf(video);
     return moveFile(video, shorter) ? shorter : std::string();
+}
+
+// Where a forced delete puts its scratch folder. TMPDIR may name a folder that is not there;
+// the system's own folder is used then, and a delete that needs none goes ahead regardless.
+std::filesystem::path scratchParent() {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    return error ? std::filesystem::path("/tmp") : folder;
 }
 
 std::tm systemLocalNow() {
@@ -77,9 +90,10 @@ std::string nameWithoutExtension(const std::string& path) {
 
 std::string sameNameCover(const std::string& videoPath) {
     const std::string folder = folderOf(videoPath);
-    const std::string cover = nameWithoutExtension(videoPath) + ".jpg";
+    const std::string stem = nameWithoutExtension(videoPath);
+    const std::string cover = stem + ".jpg";
     if (exists(folder + cover)) return folder + cover;
-    const std::string existing = differentlyCasedName(folder, cover);
+    const std::string existing = nameWithExtensionInAnyCase(folder, stem, ".jpg");
     return folder + (existing.empty() ? cover : existing);
 }
 
@@ -138,7 +152,7 @@ bool VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
     const std::string cover = sameNameCover(videoPath);
     if (settings_.单选框_删除.selected()) {
         // A video that could not be deleted keeps its cover for when it is published again.
-        if (!forceDeleteFile(videoPath, std::filesystem::temp_directory_path())) return false;
+        if (!forceDeleteFile(videoPath, scratchParent())) return false;
         if (cover != videoPath) unlink(cover.c_str());
         return true;
     }

@@ -13,7 +13,8 @@
 namespace clipmill {
 
 // The same-name cover of a video: the ".jpg" with the video's name in the video's folder.
-// An existing file whose name differs only in case counts as that cover.
+// An existing file whose extension differs only in case (".JPG") counts as that cover; one
+// whose name differs in case is another video's.
 std::string sameNameCover(const std::string& videoPath);
 
 // The file name without its extension (all after the last ".").

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/thread_guard.h"
+
 namespace clipmill::net {
 
 const char* const kDownloadHeaders =
@@ -278,16 +280,15 @@ Transfer downloadBlock(Task& task, std::int64_t blockNumber) {
 }
 
 void runWorker(Task& task) noexcept {
-    try {
+    const bool returned = runGuarded("download worker", [&task] {
         while (auto block = takeNextBlock(task)) {
             if (downloadBlock(task, *block) == Transfer::failed) {
                 markFailed(task);
                 return;
             }
         }
-    } catch (...) {
-        markFailed(task);
-    }
+    });
+    if (!returned) markFailed(task);
 }
 
 void runWorkers(Task& task, int count) {
@@ -382,11 +383,7 @@ void runDownload(Task& task) {
 }
 
 void runControl(Task& task) noexcept {
-    try {
-        runDownload(task);
-    } catch (...) {
-        endWithoutReport(task);
-    }
+    if (!runGuarded("download", [&task] { runDownload(task); })) endWithoutReport(task);
     task.finished = true;
 }
 

@@ -98,6 +98,12 @@ IniFile IniFile::load(const std::filesystem::path& path) {
     return bytes ? fromBytes(*bytes) : IniFile();
 }
 
+std::optional<IniFile> IniFile::loadForRewrite(const std::filesystem::path& path) {
+    const ExistingContent found = readExistingContent(path);
+    if (found.state == ExistingContent::State::Unreadable) return std::nullopt;
+    return fromBytes(found.bytes);
+}
+
 std::optional<IniFile::Range> IniFile::findSection(std::string_view gbkSection) const {
     const std::string wanted = foldCase(trim(gbkSection));
     for (std::size_t i = 0; i < lines_.size(); ++i) {

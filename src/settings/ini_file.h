@@ -26,6 +26,9 @@ public:
     static IniFile fromBytes(std::string_view gbkBytes);
     // The file's content; empty when the file is missing or unreadable.
     static IniFile load(const std::filesystem::path& path);
+    // The file's content to change and save back: empty when the file is missing, nothing when
+    // it is there but cannot be read, since saving over it would lose what it holds.
+    static std::optional<IniFile> loadForRewrite(const std::filesystem::path& path);
 
     // The value as the profile-string reader gives it: white space around it trimmed, one
     // pair of enclosing double quotes removed, cut to kMaxValueBytes without splitting a

@@ -1,5 +1,6 @@
 #include "settings/persistence.h"
 
+#include <cstdio>
 #include <mutex>
 #include <system_error>
 
@@ -47,9 +48,13 @@ template <typename Change>
 bool updateSettingsFile(const std::filesystem::path& programDir, Change change) {
     const std::filesystem::path path = settingsFilePath(programDir);
     std::lock_guard lock(settingsFileMutex());
-    IniFile ini = IniFile::load(path);
-    change(ini);
-    return ini.save(path);
+    std::optional<IniFile> ini = IniFile::loadForRewrite(path);
+    if (!ini) {
+        std::fprintf(stderr, "clipmill: %s cannot be read; the settings were not saved over it\n", path.c_str());
+        return false;
+    }
+    change(*ini);
+    return ini->save(path);
 }
 
 IniFile loadSettingsFile(const std::filesystem::path& programDir) {

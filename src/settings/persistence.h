@@ -44,7 +44,8 @@ enum class SaveMoment {
     CloseButton,      // "关闭软件": texts, radio buttons, drop-downs
     WindowDestroyed,  // closed from the title bar: texts, radio buttons, zone selection
 };
-// False when the file could not be written; "保存设置" reports success either way.
+// False when the file could not be written, or is there but could not be read (it is then left
+// as it is); "保存设置" reports success either way.
 bool saveSettings(const WindowState& window, const std::filesystem::path& programDir, SaveMoment moment);
 
 // Restores the texts, then the radio buttons, from the settings file when the window is made.

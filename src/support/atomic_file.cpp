@@ -91,20 +91,27 @@ bool writeFileAtomically(const std::filesystem::path& target, std::string_view b
     return true;
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+ExistingContent readExistingContent(const std::filesystem::path& path) {
+    using State = ExistingContent::State;
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
-    std::string content;
+    if (!fd.valid()) return {errno == ENOENT ? State::Missing : State::Unreadable, {}};
+    ExistingContent found{State::Read, {}};
     char buffer[65536];
     for (;;) {
         ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return {State::Unreadable, {}};
         }
-        if (got == 0) return content;
-        content.append(buffer, static_cast<size_t>(got));
+        if (got == 0) return found;
+        found.bytes.append(buffer, static_cast<size_t>(got));
     }
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    ExistingContent found = readExistingContent(path);
+    if (found.state != ExistingContent::State::Read) return std::nullopt;
+    return std::move(found.bytes);
 }
 
 }  // namespace clipmill

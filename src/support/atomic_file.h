@@ -22,4 +22,13 @@ void syncFolder(const std::filesystem::path& folder);
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
+// What reading a file that is about to be rewritten from its old content found. A file that is
+// there but Unreadable must not be replaced: its content would be lost.
+struct ExistingContent {
+    enum class State { Missing, Read, Unreadable };
+    State state = State::Missing;
+    std::string bytes;  // the content when Read
+};
+ExistingContent readExistingContent(const std::filesystem::path& path);
+
 }  // namespace clipmill

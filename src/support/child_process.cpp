@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "support/thread_guard.h"
+
 extern char** environ;
 
 namespace clipmill {
@@ -122,7 +124,7 @@ bool startDetached(const std::vector<std::string>& argv) {
     posix_spawnattr_destroy(&attributes);
     if (error != 0) return false;
     // Reaped by a thread of its own so no zombie stays behind while the program runs.
-    std::thread([pid] { waitForExit(pid); }).detach();
+    std::thread([pid] { runGuarded("child reaper", [pid] { waitForExit(pid); }); }).detach();
     return true;
 }
 

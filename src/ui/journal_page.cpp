@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "support/child_process.h"
+#include "support/thread_guard.h"
 #include "ui/qt_text.h"
 
 namespace clipmill::ui {
@@ -146,16 +147,19 @@ void JournalPage::refresh() {
     if (reader_.joinable()) reader_.join();
     QPointer<JournalPage> self(this);
     reader_ = std::thread([this, self] {
-        std::vector<JournalRow> rows;
-        appendJournalRows(follower_.readNew(), rows);
-        const bool fromStart = follower_.restarted();
-        // The page outlives this thread (its destructor joins it), so the call is safe to queue.
-        QMetaObject::invokeMethod(
-            this,
-            [this, self, rows = std::move(rows), fromStart]() mutable {
-                if (self) received(std::move(rows), fromStart);
-            },
-            Qt::QueuedConnection);
+        const bool read = runGuarded("journal reader", [this, self] {
+            std::vector<JournalRow> rows;
+            appendJournalRows(follower_.readNew(), rows);
+            const bool fromStart = follower_.restarted();
+            // The page outlives this thread (its destructor joins it), so the call is safe to queue.
+            QMetaObject::invokeMethod(
+                this,
+                [this, self, rows = std::move(rows), fromStart]() mutable {
+                    if (self) received(std::move(rows), fromStart);
+                },
+                Qt::QueuedConnection);
+        });
+        if (!read) loading_ = false;  // the next refresh tries again
     });
 }
 

@@ -1,5 +1,7 @@
 #include "ui/task_threads.h"
 
+#include "support/thread_guard.h"
+
 namespace clipmill::ui {
 
 TaskThreads::~TaskThreads() {
@@ -12,7 +14,7 @@ void TaskThreads::start(std::function<void()> task) {
     releaseFinished();
     Task& entry = tasks_.emplace_back();
     entry.thread = std::thread([this, &entry, task = std::move(task)] {
-        task();
+        runGuarded("window task", task);
         std::lock_guard done(mutex_);
         entry.done = true;
     });

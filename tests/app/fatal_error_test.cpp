@@ -111,6 +111,8 @@ TEST_F(FatalErrorTest, EachFatalEndIsReportedWithItsNumberAndMessage) {
         {{"kill"}, 11, "SIGSEGV (segmentation fault)"},
         {{"abort"}, 6, "SIGABRT (aborted)"},
         {{"throw", "磁盘已满: disk full"}, 6, "磁盘已满: disk full"},
+        // Caught at the top of its thread body, and reported under the thread's name.
+        {{"guarded", "磁盘已满"}, 6, "helper: 磁盘已满"},
         // A message longer than the channel carries is cut between characters.
         {{"throw", std::string(1023, 'x') + "满"}, 6, std::string(1023, 'x')},
     };

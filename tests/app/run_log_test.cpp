@@ -6,6 +6,7 @@
 
 #include "fixtures/local_time.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/unreadable_file.h"
 #include "support/gbk.h"
 
 namespace clipmill::testing {
@@ -55,6 +56,25 @@ TEST(RunLog, MissingDataFolderWritesNothing) {
     RunLog log(dir.path() / "data", [] { return localTime(2021, 5, 29, 1, 0, 0); });
     log.write("x");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "data"));
+}
+
+// The earlier lines of a day's log that could not be read are kept rather than replaced by
+// the new line alone; the line that could not be added is named on standard error.
+TEST(RunLog, ALogThatCannotBeReadIsLeftAsItIs) {
+    for (const Unreadable kind : {Unreadable::NoPermission, Unreadable::FolderInItsPlace}) {
+        TempDir dir;
+        const std::filesystem::path path = dir.path() / std::filesystem::u8path("运行日志2021年5月29日.txt");
+        const std::string earlier = utf8ToGbk("2021年5月29日1时   启动窗口线程\r\n");
+        makeUnreadable(path, kind, earlier);
+        RunLog log(dir.path(), [] { return localTime(2021, 5, 29, 2, 0, 0); });
+        ::testing::internal::CaptureStderr();
+        asOrdinaryUser([&] { log.write("主窗口创建完毕"); });
+        const std::string complaint = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(complaint.find(path.string()), std::string::npos) << complaint;
+        if (kind == Unreadable::NoPermission) EXPECT_EQ(dir.read("运行日志2021年5月29日.txt"), earlier);
+        if (kind == Unreadable::FolderInItsPlace) EXPECT_TRUE(std::filesystem::is_directory(path));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
 }
 
 TEST(RunLog, ConcurrentWritersNeverLoseOrMixLines) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/category_refresh.h"
+#include "fixtures/held_clipboard.h"
 #include "fixtures/recording_automation.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
@@ -120,6 +121,36 @@ TEST(RefreshCategories, AwayFromTheUploadPageReturnsTheListsToTheSavedSelection)
     EXPECT_EQ(browser.callsStartingWith("click").size(), 0u);
     EXPECT_EQ(clipboard.held, "untouched");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "data" / "fenlei.txt"));
+}
+
+// Stop, the window closing (which stops its tasks) or the browser going away in the middle of
+// the zones would leave a catalogue missing its last zones, or with empty ones.
+TEST(RefreshCategories, AReadingCutShortWritesNeitherTheFileNorTheClipboard) {
+    enum class Cut { Stopped, BrowserGone };
+    for (const Cut cut : {Cut::Stopped, Cut::BrowserGone}) {
+        testing::TempDir dir;
+        dir.write("data/fenlei.txt", "old");
+        WindowState window(controlTable());
+        testing::RecordingAutomation browser;
+        browser.scriptPresence(".select-box-v2-controller", {1});
+        browser.scriptCount(".pre-item-content", 6);
+        browser.scriptText(".pre-item-content", {"生活"});
+        testing::HeldClipboard clipboard;
+        clipboard.setText("untouched");
+        StopSignal stop;
+        FakeClock clock;
+        Waiter waiter(clock, stop);
+        browser.onCall = [&](const std::string& line) {
+            if (line != "click .pre-item-content @4") return;
+            if (cut == Cut::Stopped) stop.request();
+            if (cut == Cut::BrowserGone) browser.scriptConnected(0);
+        };
+        CategoryRefreshServices services{browser, window, clipboard, dir.path()};
+        EXPECT_EQ(refreshCategories(services, 7, waiter), RefreshOutcome::Interrupted);
+        EXPECT_EQ(dir.read("data/fenlei.txt"), "old");
+        EXPECT_EQ(clipboard.text(), "untouched");
+        EXPECT_LE(browser.callsStartingWith("click .pre-item-content").size(), 3u) << "goes on after the cut";
+    }
 }
 
 TEST(SubZoneNamesInHtml, TakesTheTextAfterEachMarkerUpToTheNextParagraphEnd) {

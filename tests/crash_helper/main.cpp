@@ -4,6 +4,7 @@
 //   kill       sends itself SIGSEGV
 //   abort      calls abort()
 //   throw      throws std::runtime_error(MESSAGE) on a thread of its own
+//   guarded    the same inside a guarded thread body named "helper"
 //   lose       kills its reporter first, then faults
 //   exit       returns 0
 // The box writes its caption and text to PROGRAM_DIR/box.txt and stays "open" until the
@@ -22,6 +23,7 @@
 #include <thread>
 
 #include "app/fatal_error.h"
+#include "support/thread_guard.h"
 
 namespace fs = std::filesystem;
 
@@ -62,6 +64,10 @@ int main(int argc, char** argv) {
     if (action == "throw") {
         const std::string message = argc > 3 ? argv[3] : "";
         std::thread([message] { throw std::runtime_error(message); }).join();
+    }
+    if (action == "guarded") {
+        const std::string message = argc > 3 ? argv[3] : "";
+        std::thread([message] { clipmill::runGuarded("helper", [&] { throw std::runtime_error(message); }); }).join();
     }
     if (action == "lose") {
         ::kill(reporter, SIGKILL);

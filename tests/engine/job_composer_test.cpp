@@ -93,12 +93,14 @@ TEST(Cover, FollowsTheChosenCoverSource) {
         {"单选框_系统封面_随机", "m/v.mp4", ""},
         {"单选框_本地封面", "m/missing.mp4", "m/missing.jpg"},  // names the image even when it is missing
         {"单选框_本地封面", "m/clips.mp4/x.MP4", "m/clips.mp4/x.jpg"},
-        {"单选框_本地封面", "m/up.mp4", "m/UP.JPG"},             // an image whose name differs only in case
+        {"单选框_本地封面", "m/up.mp4", "m/up.JPG"},        // the extension may differ in case
+        {"单选框_本地封面", "m/other.mp4", "m/other.jpg"},  // not Other.jpg, another video's cover
         {"单选框_本地随机封面", "m/v.mp4", "covers/sub/b.JPG"},  // drawn from subfolders too
     };
     for (const auto& c : cases) {
         ComposerFixture f({1});
-        f.dir.write("m/UP.JPG", "cover");
+        f.dir.write("m/up.JPG", "cover");
+        f.dir.write("m/Other.jpg", "cover");
         f.dir.write("covers/a.jpg", "a");
         f.dir.write("covers/sub/b.JPG", "b");
         f.dir.write("covers/notes.txt", "");

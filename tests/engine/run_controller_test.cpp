@@ -12,6 +12,7 @@
 #include "accounts/list_operations.h"
 #include "engine/forbidden_hours.h"
 #include "fixtures/recording_dialogs.h"
+#include "fixtures/thread_failures.h"
 #include "engine/run_harness.h"
 #include "support/random.h"
 
@@ -110,6 +111,25 @@ TEST(RunController, JobCarriesTheAccountFileAndTheRunKeys) {
     EXPECT_EQ(jobs[0].text("标签"), "composed");
     EXPECT_NE(jobs[0].integer("耗时句柄"), 0);
     EXPECT_EQ(h.table.cell(0, kColumnPublishing), h.folderOf("107") + "/1.mp4");
+}
+
+// An exception in the middle of a publication must not end the program from the worker
+// thread: it is reported, and the worker ends there without starting the next video.
+TEST(RunController, APublicationThatThrowsEndsTheWorkerAndIsReported) {
+    RecordedThreadFailures recorded;
+    RunHarness h;
+    apply(h.window, kOnePass);
+    h.addAccount("107", 2);
+    h.publisher.onStart = [](int call) {
+        if (call == 0) throw std::runtime_error("page gone");
+    };
+    h.runToEnd();
+    const auto failures = recorded.failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].where, "run");
+    EXPECT_EQ(failures[0].what, "page gone");
+    EXPECT_FALSE(h.controller.workerAlive());
+    EXPECT_EQ(h.publisher.jobs().size(), 1u);
 }
 
 TEST(RunController, MissingOrTrailingSeparatorFolderFallsBackToTheSharedFolder) {

@@ -16,6 +16,7 @@
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
 #include "engine/scripted_draw.h"
+#include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 
@@ -296,6 +297,18 @@ INSTANTIATE_TEST_SUITE_P(
                     {"m/x.MP4", "m/x.jpg"},
                     "m/x.MP4",
                     {"used/x.MP4", "used/x.jpg"}},
+        DisposeCase{"MoveTakesACoverWhoseExtensionDiffersInCase",
+                    false,
+                    "<used>",
+                    {"m/v.mp4", "m/v.JPG"},
+                    "m/v.mp4",
+                    {"used/v.mp4", "used/v.jpg"}},
+        DisposeCase{"MoveLeavesTheCoverOfAVideoNamedInOtherCase",
+                    false,
+                    "<used>",
+                    {"m/a.mp4", "m/A.mp4", "m/A.jpg"},
+                    "m/a.mp4",
+                    {"used/a.mp4", "m/A.mp4", "m/A.jpg"}},
         DisposeCase{"MoveToARelativeFolderGoesUnderTheProgramsFolder",
                     false,
                     "旧视频",
@@ -304,6 +317,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {"prog/旧视频/v.mp4"}},
         DisposeCase{
             "DeleteRemovesVideoAndCover", true, "<used>", {"m/v.mp4", "m/v.jpg", "m/w.jpg"}, "m/v.mp4", {"m/w.jpg"}},
+        DisposeCase{"DeleteLeavesTheCoverOfAVideoNamedInOtherCase",
+                    true,
+                    "<used>",
+                    {"m/a.mp4", "m/A.mp4", "m/A.jpg"},
+                    "m/a.mp4",
+                    {"m/A.mp4", "m/A.jpg"}},
         DisposeCase{"DeleteWithoutCover", true, "<used>", {"m/v.mp4", "m/w.mp4"}, "m/v.mp4", {"m/w.mp4"}},
         DisposeCase{"DeleteInAFolderNamedLikeAVideoTouchesNoOtherFolder",
                     true,
@@ -323,6 +342,20 @@ TEST(DisposeVideo, AUsedFolderThatCannotBeMadeKeepsTheVideoAndCover) {
     f.material.disposeVideo(f.at("v.mp4"));
     EXPECT_EQ(f.dir.read("m/v.mp4"), "video");
     EXPECT_EQ(f.dir.read("m/v.jpg"), "cover");
+}
+
+// TMPDIR names the folder for the scratch copy of a forced delete; one that is not there
+// must neither stop the delete nor end the worker with an exception.
+TEST(DisposeVideo, DeletesWhenTheTemporaryFolderIsMissing) {
+    MaterialFixture f;
+    f.dir.write("m/v.mp4", "video");
+    f.dir.write("m/v.jpg", "cover");
+    f.window.setChecked("单选框_删除", true);
+    ScopedEnv tmpdir("TMPDIR", (f.dir.path() / "no-such-folder").string());
+    bool disposed = false;
+    EXPECT_NO_THROW(disposed = f.material.disposeVideo(f.at("v.mp4")));
+    EXPECT_TRUE(disposed);
+    EXPECT_EQ(filesUnder(f.dir.path()), std::set<std::string>{});
 }
 
 TEST(DuplicateDateTimeText, DropsTrailingZeroUnitsOfTheTime) {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "fixtures/temp_dir.h"
+#include "fixtures/unreadable_file.h"
 #include "settings/control_table.h"
 #include "support/gbk.h"
 
@@ -163,6 +164,24 @@ TEST(Persistence, SavingKeepsEveryLineThatIsNotOneOfOurKeys) {
     EXPECT_EQ(linesNotOurs(saved), expected);
     EXPECT_EQ(program.file().value("编辑框", "编辑框_已删除的控件"), "旧的值");
     EXPECT_EQ(program.file().value("自定义", "备注"), "保留原样");
+}
+
+// Saving over a file that is there but could not be read would lose every setting in it.
+TEST(Persistence, AFileThatCannotBeReadIsNeverReplaced) {
+    for (const testing::Unreadable kind : {testing::Unreadable::NoPermission, testing::Unreadable::FolderInItsPlace}) {
+        Program program;
+        const std::filesystem::path path = program.dir.path() / "data" / "setsoft.ini";
+        const std::string original = windowsFile(kWindowsWritten);
+        testing::makeUnreadable(path, kind, original);
+        bool saved = true;
+        testing::asOrdinaryUser(
+            [&] { saved = saveSettings(program.window, program.dir.path(), SaveMoment::SaveButton); });
+        EXPECT_FALSE(saved) << static_cast<int>(kind);
+        if (kind == testing::Unreadable::NoPermission) EXPECT_EQ(program.dir.read("data/setsoft.ini"), original);
+        if (kind == testing::Unreadable::FolderInItsPlace) EXPECT_TRUE(std::filesystem::is_directory(path));
+        // Nothing half-done is left next to it either.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
+    }
 }
 
 TEST(Persistence, EachMomentWritesItsSections) {

@@ -9,6 +9,7 @@
 
 #include "browser/cdp/json.h"
 #include "browser/interrupt.h"
+#include "support/thread_guard.h"
 
 namespace clipmill::cdp {
 
@@ -137,7 +138,7 @@ std::shared_ptr<Connection> Connection::open(const Endpoint& endpoint, Millis ti
 
 Connection::Connection(std::unique_ptr<WebSocket> socket)
     : shared_(std::make_shared<Shared>()), socket_(std::move(socket)) {
-    dispatcher_ = std::thread([shared = shared_] { shared->dispatchLoop(); });
+    dispatcher_ = std::thread([shared = shared_] { runGuarded("DevTools event", [&shared] { shared->dispatchLoop(); }); });
 }
 
 Connection::~Connection() {

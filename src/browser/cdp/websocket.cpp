@@ -16,6 +16,8 @@
 #include <random>
 #include <thread>
 
+#include "support/thread_guard.h"
+
 namespace clipmill::cdp {
 
 namespace asio = boost::asio;
@@ -43,6 +45,7 @@ struct Link {
     WebSocket::MessageHandler onMessage;
     WebSocket::CloseHandler onClosed;
 
+    void readUntilClosed();
     void readLoop();
     bool readExactly(void* data, std::size_t size);
     bool readFrame(unsigned char& opcode, bool& final, std::string& payload);
@@ -94,7 +97,7 @@ bool FramedWebSocket::open(const std::string& host, int port, const std::string&
 void FramedWebSocket::start(MessageHandler onMessage, CloseHandler onClosed) {
     link_->onMessage = std::move(onMessage);
     link_->onClosed = std::move(onClosed);
-    reader_ = std::thread([link = link_] { link->readLoop(); });
+    reader_ = std::thread([link = link_] { link->readUntilClosed(); });
 }
 
 bool Link::readExactly(void* data, std::size_t size) {
@@ -132,6 +135,12 @@ bool Link::readFrame(unsigned char& opcode, bool& final, std::string& payload) {
         for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ mask[i % 4]);
     }
     return true;
+}
+
+void Link::readUntilClosed() {
+    if (runGuarded("DevTools reader", [this] { readLoop(); })) return;
+    // The calls waiting on the connection fail now rather than at their time limits.
+    runGuarded("DevTools reader", [this] { finish("reading from the browser failed"); });
 }
 
 void Link::readLoop() {
