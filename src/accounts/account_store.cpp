@@ -111,9 +111,13 @@ bool AccountStore::validateEditFields() {
     return true;
 }
 
-AccountRecord AccountStore::storedRecord(const fs::path& file) const {
+std::optional<AccountRecord> AccountStore::storedRecord(const fs::path& file) const {
+    ExistingContent existing = readExistingContent(file);
     AccountRecord record;
-    readAccountFile(file, record);
+    if (existing.state == ExistingContent::State::Unreadable) return std::nullopt;
+    // A file that reads but holds no account is rewritten from the edit: there is nothing in
+    // it the program could keep.
+    if (existing.state == ExistingContent::State::Read) parseAccountFile(existing.bytes, record);
     return record;
 }
 
@@ -128,9 +132,14 @@ void AccountStore::modifyAccount() {
     if (!isUsableId(id)) return;
 
     fs::path file = accountFilePath(id);
-    AccountRecord record = storedRecord(file);
-    setEditedKeys(record, folder, id);
-    writeAccountFile(file, record);
+    std::optional<AccountRecord> record = storedRecord(file);
+    if (!record) {
+        // Rewriting it from the edit alone would lose its cookies and everything else in it.
+        dialogs_.information("账号文件无法读取，未作修改：" + file.string());
+        return;
+    }
+    setEditedKeys(*record, folder, id);
+    writeAccountFile(file, *record);
 }
 
 void AccountStore::deleteAccountFile(const std::string& id) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <mutex>
 #include <string>
 
@@ -46,7 +47,9 @@ public:
 private:
     std::vector<std::filesystem::path> listAccountFiles() const;
     void appendRowFor(const std::filesystem::path& file);
-    AccountRecord storedRecord(const std::filesystem::path& file) const;
+    // The account in `file`: empty when there is none or it holds no account, nothing when
+    // the file is there but cannot be read.
+    std::optional<AccountRecord> storedRecord(const std::filesystem::path& file) const;
     bool validateEditFields();
 
     std::filesystem::path programDir_;

@@ -34,6 +34,7 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
 
 std::vector<std::string_view> splitOn(std::string_view text, std::string_view separator) {
     std::vector<std::string_view> pieces;
+    if (separator.empty()) return {text};
     std::size_t start = 0;
     for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos; start = at + separator.size())
         pieces.push_back(text.substr(start, at - start));
@@ -42,6 +43,7 @@ std::vector<std::string_view> splitOn(std::string_view text, std::string_view se
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(text);
     std::string out;
     std::size_t start = 0;
     for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size()) {

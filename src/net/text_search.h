@@ -17,9 +17,11 @@ inline bool containsNoCase(std::string_view text, std::string_view needle) {
     return findNoCase(text, needle) != std::string_view::npos;
 }
 
-// The pieces between separators; an empty text gives one empty piece.
+// The pieces between separators; an empty text gives one empty piece, an empty separator
+// the whole text.
 std::vector<std::string_view> splitOn(std::string_view text, std::string_view separator);
 
+// `text` with every `from` replaced by `to`; an empty `from` replaces nothing.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 }  // namespace clipmill::net

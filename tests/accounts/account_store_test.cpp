@@ -12,6 +12,7 @@
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/unreadable_file.h"
 
 namespace clipmill {
 namespace {
@@ -135,6 +136,33 @@ TEST_F(AccountStoreTest, ModifyRewritesFolderAndFixedKeysButKeepsNickAndOtherKey
     EXPECT_EQ(table.cell(row, kColumnNick), "小明");
     EXPECT_EQ(readFile("101").text("素材目录"), "");
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(AccountStoreTest, ModifyLeavesAnAccountFileThatCannotBeReadAsItIs) {
+    using testing::Unreadable;
+    const std::string content = "{\"缓存id\":\"100\",\"cookies\":\"SESSDATA=keep\"}";
+    for (Unreadable kind : {Unreadable::NoPermission, Unreadable::FolderInItsPlace}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        fs::remove_all(store.listFolder());
+        fs::create_directories(store.listFolder());
+        const fs::path path = store.accountFilePath("100");
+        testing::makeUnreadable(path, kind, content);
+        dialogs.shown.clear();
+        table.clear();
+        table.chooseRow(table.appendRow());
+        edit("100", "/new");
+
+        testing::asOrdinaryUser([&] { store.modifyAccount(); });
+
+        if (kind == Unreadable::NoPermission) {
+            fs::permissions(path, fs::perms::owner_read);
+            EXPECT_EQ(file("100"), content);
+        } else {
+            EXPECT_TRUE(fs::is_directory(path));
+        }
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_NE(dialogs.shown[0].text.find("账号文件无法读取"), std::string::npos);
+    }
 }
 
 TEST_F(AccountStoreTest, ModifyOfAnAccountWithoutFileCreatesIt) {

@@ -3,6 +3,7 @@
 
 #include "net/digest.h"
 #include "net/http_client.h"
+#include "net/text_search.h"
 
 namespace clipmill::net {
 namespace {
@@ -98,6 +99,15 @@ TEST(HttpRules, MergeCookieText) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(mergeCookieText(c.oldText, c.newText), c.merged) << c.oldText << " + " << c.newText;
+}
+
+TEST(TextSearch, SplitAndReplaceEndForEverySeparator) {
+    using Pieces = std::vector<std::string_view>;
+    EXPECT_EQ(splitOn("a|b||c", "|"), (Pieces{"a", "b", "", "c"}));
+    EXPECT_EQ(splitOn("a--b", "--"), (Pieces{"a", "b"}));
+    EXPECT_EQ(splitOn("abc", ""), (Pieces{"abc"}));
+    EXPECT_EQ(replaceAll("a.b.c", ".", "::"), "a::b::c");
+    EXPECT_EQ(replaceAll("abc", "", "x"), "abc");
 }
 
 TEST(Digest, KnownVectors) {
