@@ -1,10 +1,8 @@
 #include "browser_test_support.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,12 +175,9 @@ void stopServer(ChildProcess& server) {
 
 VirtualDisplay::VirtualDisplay(int width, int height) {
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    // Servers started side by side race for display numbers: one looking for a free number
-    // can unlink the socket of a display it then finds taken. So the test programs start
-    // their servers one at a time, and a server whose display nobody can connect to is
+    // Servers started by tests running side by side can race for a display number that a
+    // killed server left locked; the one that reported a display nobody can connect to is
     // replaced by a new one.
-    const int startLock = ::open("/tmp/.clipmill-xvfb-start.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-    if (startLock >= 0) ::flock(startLock, LOCK_EX);
     for (int attempt = 0; attempt < 3 && !server_; ++attempt) {
         auto server = std::make_unique<ChildProcess>(
             std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
@@ -195,7 +190,6 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
         server_ = std::move(server);
         name_ = ":" + number;
     }
-    if (startLock >= 0) ::close(startLock);
     if (!server_) throw std::runtime_error("Xvfb did not start");
     if (const char* previous = std::getenv("DISPLAY")) {
         hadPrevious_ = true;
