@@ -12,13 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 extern char** environ;
-
-// Last: Xlib's macros (None, Status, Success) would break the headers above.
-#include <X11/Xlib.h>
 
 namespace clipmill::testing {
 
@@ -151,46 +147,13 @@ void PracticeSite::setKnobs(const std::string& form) {
     if (!result || result->status != 200) throw std::runtime_error("practice site refused knobs " + form);
 }
 
-namespace {
-
-bool displayAnswers(const std::string& name, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        if (Display* display = XOpenDisplay(name.c_str())) {
-            XCloseDisplay(display);
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
-}
-
-// Lets the server remove its lock and socket, so the next one to take the number finds none.
-void stopServer(ChildProcess& server) {
-    ::kill(server.pid(), SIGTERM);
-    server.wait(3000);
-}
-
-}  // namespace
-
 VirtualDisplay::VirtualDisplay(int width, int height) {
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    // Servers started by tests running side by side can race for a display number that a
-    // killed server left locked; the one that reported a display nobody can connect to is
-    // replaced by a new one.
-    for (int attempt = 0; attempt < 3 && !server_; ++attempt) {
-        auto server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
-        const std::string number = server->readLine(15000);
-        if (number.empty()) continue;
-        if (!displayAnswers(":" + number, 5000)) {
-            stopServer(*server);
-            continue;
-        }
-        server_ = std::move(server);
-        name_ = ":" + number;
-    }
-    if (!server_) throw std::runtime_error("Xvfb did not start");
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    server_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+    std::string number = server_->readLine(15000);
+    if (number.empty()) throw std::runtime_error("Xvfb did not start");
+    name_ = ":" + number;
     if (const char* previous = std::getenv("DISPLAY")) {
         hadPrevious_ = true;
         previous_ = previous;
@@ -204,7 +167,6 @@ VirtualDisplay::~VirtualDisplay() {
     } else {
         unsetenv("DISPLAY");
     }
-    stopServer(*server_);
 }
 
 std::string runAndRead(const std::vector<std::string>& argv, int timeoutMs) {
