@@ -20,10 +20,11 @@
 #include "../tests/fixtures/scaled_clock.h"
 #include "browser/browser_session.h"
 #include "browser/cdp/cdp_automation.h"
+#include "browser/classic_layout.h"
 #include "browser/upload_page.h"
 #include "catalogue/category_lists.h"
 #include "settings/control_table.h"
-#include "settings/run_settings.h"
+#include "engine/job_composer.h"
 
 namespace fs = std::filesystem;
 using namespace clipmill;
@@ -126,40 +127,33 @@ int main(int argc, char** argv) {
     testing::ScaledClock clock(1);  // real time; it sums the waits asked of it
     WindowState window(controlTable());
     configure(window);
-    RunSettings settings(window);
-    AccountTable accounts;
-    accounts.appendRow();
     NoDialogs dialogs;
     cdp::CdpAutomation automation({(work / "huancun").string(), cdp::BrowserMode::Headless});
-    BrowserSession session({automation, window, accounts, dialogs, clock, work.string(),
+    BrowserSession session({automation, window, dialogs, clock, work.string(),
                             {base + "/video/upload.html", base + "/login"}, [] { return ScreenSize{1366, 768}; }});
     session.initBrowserEnvironment(InitOrder::StartUp);
     testing::ChromiumClipboard clipboard(automation, [&] { return session.handle(); });
-    int number = 0;
-    UploadPage page({automation, settings, accounts, clipboard, base + "/video/upload.html",
-                     [&] { return session.handle(); },
-                     [&](UploadJob& job, PublishContext& context) { return session.openAccountPage(job, context); },
-                     [&](const std::string& title) { session.setBrowserTitle(title); },
-                     [&](const UploadJob&) { return std::optional<std::string>("基准视频" + std::to_string(number)); },
-                     [](int low, int) { return low; }});
+    TitlePool titles;
+    JobComposerImpl composer(window, titles, [](int low, int) { return low; });
+    UploadPage page(PageTools{automation, session, clipboard, [](int low, int) { return low; }}, classicLayout());
 
     StopSignal stop;
     Waiter waiter(clock, stop);
-    PublishContext context{waiter, 0, [] { return true; }, [] {}};
+    PublishContext context{waiter, [] { return false; }};
     std::vector<double> beyond;
     int published = 0;
-    for (number = 1; number <= kVideos; ++number) {
+    for (int number = 1; number <= kVideos; ++number) {
         const fs::path video = work / "videos" / ("视频" + std::to_string(number) + ".mp4");
         fs::copy_file(sample, video, fs::copy_options::overwrite_existing);
-        UploadJob job;
-        job.setText("视频路径", video.string());
-        job.setText("缓存id", "bench");
-        job.setText("标签", "日常+vlog");
-        job.setText("封面1", cover.string());
-        job.setText("简介", "第" + std::to_string(number) + "个视频的简介");
+        UploadJob job = composer.composeJob({"bench", "基准"}, video.string());
+        job.title = "基准视频" + std::to_string(number);
+        job.titleSource = TitleSource::FileName;
+        job.typedTags = {"日常", "vlog"};
+        job.cover = {CoverChoice::Kind::File, cover.string()};
+        job.description = "第" + std::to_string(number) + "个视频的简介";
         const long long waitsBefore = clock.requestedMs();
         const auto started = std::chrono::steady_clock::now();
-        published += page.publishVideo(job, context);
+        published += page.publish(job, context).published() ? 1 : 0;
         const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         beyond.push_back(wall - static_cast<double>(clock.requestedMs() - waitsBefore));
     }

@@ -32,8 +32,4 @@ private:
     std::vector<std::pair<std::string, Value>> entries_;
 };
 
-// During a run the account record extended with the run's keys ("视频路径", "缓存id",
-// "耗时句柄", "标签", "封面1", "简介") is the job that the page steps publish.
-using UploadJob = AccountRecord;
-
 }  // namespace clipmill

@@ -5,19 +5,18 @@
 #include "accounts/account_file.h"
 #include "app/endpoints.h"
 #include "browser/cdp/cdp_automation.h"
+#include "browser/classic_layout.h"
 #include "browser/failure_record.h"
 #include "browser/page_profile.h"
 #include "browser/upload_page.h"
 #include "catalogue/category_lists.h"
 #include "engine/job_composer.h"
-#include "engine/stand_ins.h"
 #include "engine/title_pool.h"
 #include "engine/unfinished_publications.h"
 #include "engine/video_material.h"
 #include "net/redial.h"
 #include "settings/control_table.h"
 #include "settings/persistence.h"
-#include "settings/run_settings.h"
 #include "support/child_process.h"
 #include "support/thread_guard.h"
 
@@ -47,36 +46,19 @@ private:
 // The operations the run hands off to. This is the one place that chooses them.
 struct Program::Services {
     Services(Program& program)
-        : settings(program.window_),
-          profiles(pageProfilePath(program.programDir_)),
+        : profiles(pageProfilePath(program.programDir_)),
           material(program.window_, program.accounts_, program.programDir_),
           composer(program.window_, titles),
           automation(cdp::CdpAutomation::Options{(program.programDir_ / "huancun").string()}),
-          browser(BrowserSession::Services{automation, program.window_, program.accounts_, program.desktop_.dialogs,
-                                           program.clock_, program.programDir_.string(),
-                                           loadSiteAddresses(program.programDir_), program.desktop_.screenSize,
-                                           &profiles}),
-          publisher(UploadPageDeps{automation,
-                                   settings,
-                                   program.accounts_,
-                                   program.desktop_.clipboard,
-                                   browser.addresses().uploadPage,
-                                   [this] { return browser.handle(); },
-                                   [this](UploadJob& job, PublishContext& context) {
-                                       return browser.openAccountPage(job, context);
-                                   },
-                                   [this](const std::string& title) { browser.setBrowserTitle(title); },
-                                   [this](const UploadJob& job) { return composer.composeTitle(job); },
-                                   {},
-                                   [this] { return browser.landedUploadPage(); },
-                                   browser.addresses().loginPage,
-                                   &profiles,
-                                   failureRecordsRoot(program.programDir_)}),
+          browser(BrowserSession::Services{automation, program.window_, program.desktop_.dialogs, program.clock_,
+                                           program.programDir_.string(), loadSiteAddresses(program.programDir_),
+                                           program.desktop_.screenSize, &profiles}),
+          publisher(PageTools{automation, browser, program.desktop_.clipboard}, classicLayout(), &profiles,
+                    failureRecordsRoot(program.programDir_)),
           redialer(program.window_, loadOutsideAddresses(program.programDir_).ipEcho) {}
 
     RunServices forRun() { return RunServices{material, composer, publisher, redialer, browser}; }
 
-    RunSettings settings;
     PageProfileSource profiles;
     TitlePool titles;
     VideoMaterialImpl material;
@@ -135,12 +117,10 @@ void Program::prepareMainWindow() {
 
 // Before the window takes a Start: the disposal settings are restored by now.
 void Program::finishUnfinishedPublications() {
-    StopSignal never;
-    Waiter waiter(clock_, never);
     BrowserSession& browser = services_->browser;
-    finishOpenPublications(journal_, services_->material,
-                           [&browser](const std::string& accountId) { return browser.pageAddressOf(accountId); },
-                           waiter);
+    const AccountPages pages{[&browser](const std::string& accountId) { return browser.pageAddressOf(accountId); },
+                             browser.loginPage()};
+    finishOpenPublications(journal_, services_->material, pages, clock_);
 }
 
 void Program::loadListsInBackground() {

@@ -48,7 +48,6 @@ public:
 
     const ProgramFile& programFile() const { return programFile_; }
     const std::filesystem::path& programDir() const { return programDir_; }
-    std::filesystem::path dataDir() const { return programDir_ / "data"; }
 
     WindowState& window() { return window_; }
     AccountTable& accounts() { return accounts_; }

@@ -3,7 +3,7 @@
 #include <rapidjson/document.h>
 
 #include "browser/interrupt.h"
-#include "engine/publication_journal.h"
+#include "browser/submit_confirmation.h"
 
 namespace clipmill {
 
@@ -18,7 +18,6 @@ constexpr const char* kBrowserPathField = "编辑框_google";
 constexpr const char* kInitButton = "按钮_手动初始化";
 constexpr const char* kVersionLabel = "标签_版本";
 constexpr const char* kProgramVersion = "8.8";
-constexpr const char* kBannedMark = "封禁或异常";
 constexpr ScreenSize kFallbackScreen{1920, 1080};
 
 std::string versionMember(const rapidjson::Document& doc, const char* name) {
@@ -62,12 +61,7 @@ void BrowserSession::initBrowserEnvironment(InitOrder order) {
     services_.dialogs.information("请下载安装谷歌浏览器后再使用", "信息：");
 }
 
-int BrowserSession::startBrowser(const std::string& accountId) { return startBrowser(accountId, ownWaiter_); }
-
-int BrowserSession::startBrowser(const std::string& accountId, Waiter& waiter) {
-    tryStart(accountId, waiter);
-    return 1;
-}
+void BrowserSession::startBrowser(const std::string& accountId) { tryStart(accountId, ownWaiter_); }
 
 // The start as the user sees it; gives the automation's handle, 0 when no browser started.
 int BrowserSession::tryStart(const std::string& accountId, Waiter& waiter) {
@@ -80,7 +74,7 @@ int BrowserSession::tryStart(const std::string& accountId, Waiter& waiter) {
     return started;
 }
 
-bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
+bool BrowserSession::attachBrowser(const std::string& accountId, Waiter& waiter) {
     InterruptScope interruptible(waiter.stopSignal());
     auto& automation = services_.automation;
     std::vector<int> reachable = automation.form_connect_started();
@@ -92,7 +86,7 @@ bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
     if (!waiter.waitMs(1000)) return false;
     int current = handle();
     if (automation.form_session_isconnected(current) != 1) {
-        return tryStart(job.text("缓存id"), waiter) != 0;
+        return tryStart(accountId, waiter) != 0;
     }
     automation.form_active_page(current);
     if (!showsUploadPage(automation.form_get_page_url(current))) {
@@ -103,11 +97,8 @@ bool BrowserSession::attachBrowser(const UploadJob& job, Waiter& waiter) {
     return true;
 }
 
-// The configured address, or the one the site moved it to when it last loaded.
 bool BrowserSession::showsUploadPage(const std::string& address) const {
-    if (address.empty()) return false;
-    const std::string page = addressWithoutQuery(address);
-    return page == addressWithoutQuery(services_.addresses.uploadPage) || page == landedUploadPage();
+    return isUploadPage(address, services_.addresses.uploadPage, landedUploadPage());
 }
 
 std::shared_ptr<const PageProfile> BrowserSession::profile() const {
@@ -129,32 +120,38 @@ std::string BrowserSession::pageAddressOf(const std::string& accountId) {
     return found > 0 ? services_.automation.form_get_page_url(found) : std::string();
 }
 
-int BrowserSession::openAccountPage(const UploadJob& job, PublishContext& context) {
+PageOpening BrowserSession::openUploadPage(const std::string& accountId, PublishContext& context) {
     InterruptScope interruptible(context.waiter.stopSignal());
+    PageOpening opening;
     // A browser that did not start is tried again every two seconds until the run gives up,
     // rather than waiting on a handle that can no longer change.
-    bool present = attachBrowser(job, context.waiter);
+    bool present = attachBrowser(accountId, context.waiter);
     while (!present || handle() <= 0) {
-        if (!context.waiter.waitMs(2000)) return 0;
-        if (context.giveUpCheck && !context.giveUpCheck()) return 0;
-        present = tryStart(job.text("缓存id"), context.waiter) != 0;
+        if (!context.waiter.waitMs(2000)) return opening;
+        if (context.giveUpNow()) {
+            opening.gaveUp = true;
+            return opening;
+        }
+        present = tryStart(accountId, context.waiter) != 0;
     }
     auto& automation = services_.automation;
     const std::string bannedText = profile()->text(role::kBanned);
     const bool banned = automation.form_get_html(handle()).find(bannedText) != std::string::npos;
     const std::string address = banned ? std::string() : automation.form_get_page_url(handle());
     if (banned || address == loginPage()) {
-        services_.accounts.setCell(context.currentRow(), kColumnIndex, kBannedMark);
-        context.fail(bannedFailure());
-        return 0;
+        opening.failure = bannedFailure();
+        opening.accountUnusable = true;
+        return opening;
     }
     if (address.empty()) {
-        context.fail(context.waiter.stopped() ? stoppedFailure() : browserGoneFailure());
-        return 0;
+        opening.failure = context.waiter.stopped() ? stoppedFailure() : browserGoneFailure();
+        return opening;
     }
     std::lock_guard lock(landedMutex_);
     landed_ = addressWithoutQuery(address);
-    return 1;
+    opening.shown = true;
+    opening.landedAddress = landed_;
+    return opening;
 }
 
 void BrowserSession::setBrowserTitle(const std::string& title) {

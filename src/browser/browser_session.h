@@ -5,13 +5,11 @@
 #include <mutex>
 #include <string>
 
-#include "accounts/account_record.h"
-#include "accounts/account_table.h"
+#include "browser/account_browser.h"
 #include "browser/automation.h"
 #include "browser/memory_trim.h"
 #include "browser/page_profile.h"
 #include "browser/site_addresses.h"
-#include "engine/run_services.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
 #include "support/dialogs.h"
@@ -30,12 +28,11 @@ enum class InitOrder { StartUp, Button };
 // The one automated browser of the program, bound to an account only through the profile
 // folder it runs on. `handle` is 0 until a browser is started or reached and keeps naming
 // the last one after it was closed (the automation makes such a handle harmless).
-class BrowserSession final : public BrowserControl {
+class BrowserSession final : public AccountBrowser {
 public:
     struct Services {
         BrowserAutomation& automation;
         WindowState& window;
-        AccountTable& accounts;
         Dialogs& dialogs;
         Clock& clock;
         std::string programDir;  // without a trailing separator
@@ -47,22 +44,22 @@ public:
 
     explicit BrowserSession(Services services);
 
-    int handle() const { return handle_.load(); }
-    const SiteAddresses& addresses() const { return services_.addresses; }
+    int handle() const override { return handle_.load(); }
+    const SiteAddresses& addresses() const override { return services_.addresses; }
 
     void initBrowserEnvironment(InitOrder order);
     // The automation's connect callback: the browser it names becomes the current one.
     void onBrowserConnected(int handle) { handle_.store(handle); }
 
-    // Starts (or takes over) the browser on the account's profile, showing the upload page.
-    // Always 1; the handle arrives through the connect callback.
-    int startBrowser(const std::string& accountId);
-    int startBrowser(const std::string& accountId, Waiter& waiter);
-    // Reuses a reachable browser, whatever profile it runs on, or starts one on the job's
-    // profile. True when a browser is there afterwards.
-    bool attachBrowser(const UploadJob& job, Waiter& waiter);
-    // 1: the upload page of a usable account is showing; 0: banned, logged out or given up.
-    int openAccountPage(const UploadJob& job, PublishContext& context);
+    // Starts (or takes over) the browser on the account's profile, showing the upload page;
+    // the handle arrives through the connect callback.
+    void startBrowser(const std::string& accountId);
+    // Reuses a reachable browser, whatever profile it runs on, or starts one on the
+    // account's profile. True when a browser is there afterwards.
+    bool attachBrowser(const std::string& accountId, Waiter& waiter);
+    // Brings up the upload page: shown when it is there for a usable account; otherwise
+    // banned, logged out, gone, stopped or given up.
+    PageOpening openUploadPage(const std::string& accountId, PublishContext& context) override;
 
     // The upload page's address, without query and fragment, as it was once it had loaded
     // for the current publication (after the site's redirects); "" before the first.
@@ -70,6 +67,8 @@ public:
     // The address the browser running on the account's profile shows now; "" when no
     // browser runs there or it does not answer. Starts and changes nothing.
     std::string pageAddressOf(const std::string& accountId);
+    // The sign-in page's address: page.ini's, else the site's.
+    std::string loginPage() const;
 
     void setBrowserTitle(const std::string& title) override;
     void closeBrowser() override;
@@ -86,8 +85,6 @@ private:
     int tryStart(const std::string& accountId, Waiter& waiter);
     bool showsUploadPage(const std::string& address) const;
     std::shared_ptr<const PageProfile> profile() const;
-    std::string loginPage() const;
-
 
     Services services_;
     std::atomic<int> handle_{0};

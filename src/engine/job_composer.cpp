@@ -1,6 +1,7 @@
 #include "engine/job_composer.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
@@ -12,6 +13,7 @@ namespace clipmill {
 namespace {
 
 constexpr const char* kCoverPattern = "*.jpg";
+constexpr int kMostRecommendedTags = 20;
 
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -42,6 +44,15 @@ std::string replaceAll(std::string text, const std::vector<std::pair<std::string
     return text;
 }
 
+std::vector<std::string> splitAtPlus(const std::string& text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t plus; (plus = text.find('+', start)) != std::string::npos; start = plus + 1)
+        pieces.push_back(text.substr(start, plus - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
 JobComposerImpl::JobComposerImpl(WindowState& window, TitlePool& titles, Draw draw)
     : window_(window), settings_(window), titles_(titles), draw_(draw ? std::move(draw) : Draw(randomInclusive)) {}
 
@@ -50,25 +61,62 @@ std::string JobComposerImpl::drawFrom(const std::vector<std::string>& files) {
     return files[static_cast<std::size_t>(std::clamp(draw_(0, last), 0, last))];
 }
 
-std::string JobComposerImpl::coverFor(const std::string& video) {
-    if (settings_.单选框_本地封面.selected()) return sameNameCover(video);
-    if (!settings_.单选框_本地随机封面.selected()) return {};
-    const auto images = listFiles(settings_.编辑框_随机封面目录.text(), kCoverPattern, true);
-    return images.empty() ? std::string() : drawFrom(images);
+UploadJob JobComposerImpl::composeJob(const JobAccount& account, const std::string& videoPath) {
+    UploadJob job;
+    job.accountId = account.id;
+    job.nickname = account.nickname;
+    job.video = videoPath;
+    if (settings_.单选框_转载.selected()) {
+        job.originality = Originality::Repost;
+        job.repostSource = settings_.编辑框_转载说明.text();
+    }
+    std::tie(job.zoneIndex, job.zone) = chosenItem(settings_.组合框1);
+    std::tie(job.subZoneIndex, job.subZone) = chosenItem(settings_.组合框2);
+    composeTags(job);
+    job.cover = coverFor(videoPath);
+    job.description = description(job);
+    composeTitle(job);
+    return job;
 }
 
-std::string JobComposerImpl::description(const UploadJob& job) {
-    if (!settings_.选择框_填写简介.checked()) return {};
-    return replaceAll(settings_.编辑框_简介模板内容.text(), {{"{nick}", job.text("昵称")},
-                                                             {"{title}", nameWithoutExtension(job.text("视频路径"))},
+void JobComposerImpl::giveBack(const UploadJob& job) {
+    if (job.titleSource == TitleSource::Library) titles_.giveBack(job.libraryTitle);
+}
+
+std::pair<int, std::string> JobComposerImpl::chosenItem(const DropDownSetting& list) const {
+    const auto items = list.items();
+    const int index = list.index();
+    const bool valid = index >= 0 && index < static_cast<int>(items.size());
+    return {index, valid ? items[static_cast<std::size_t>(index)].text : std::string()};
+}
+
+void JobComposerImpl::composeTags(UploadJob& job) {
+    const bool mixed = settings_.单选框_混合标签.selected();
+    if (settings_.单选框标签固定.selected() || mixed) job.typedTags = splitAtPlus(settings_.编辑框_固定标签.text());
+    if (settings_.单选框_系统推荐标签.selected())
+        job.recommendedTags = std::min(std::max(settings_.编辑框_系统标签个数.number(), 2), kMostRecommendedTags);
+    if (mixed)
+        job.recommendedTags = std::max(settings_.编辑框_混合标签个数.number(), 2) - static_cast<int>(job.typedTags.size());
+}
+
+CoverChoice JobComposerImpl::coverFor(const std::string& video) {
+    if (settings_.单选框_本地封面.selected()) return {CoverChoice::Kind::File, sameNameCover(video)};
+    if (settings_.单选框_本地随机封面.selected()) {
+        const auto images = listFiles(settings_.编辑框_随机封面目录.text(), kCoverPattern, true);
+        return {CoverChoice::Kind::File, images.empty() ? std::string() : drawFrom(images)};
+    }
+    if (settings_.单选框_系统封面.selected())
+        return {CoverChoice::Kind::System, {}, settings_.编辑框_封面图序列.number()};
+    if (settings_.单选框_系统封面_随机.selected()) return {CoverChoice::Kind::System, {}, draw_(1, 4)};
+    return {};
+}
+
+std::optional<std::string> JobComposerImpl::description(const UploadJob& job) {
+    if (!settings_.选择框_填写简介.checked()) return std::nullopt;
+    return replaceAll(settings_.编辑框_简介模板内容.text(), {{"{nick}", job.nickname},
+                                                             {"{title}", nameWithoutExtension(job.video)},
                                                              {"{tag}", settings_.编辑框_固定标签.text()},
                                                              {"+", "、"}});
-}
-
-void JobComposerImpl::composeJob(UploadJob& job) {
-    job.setText("标签", settings_.编辑框_固定标签.text());
-    job.setText("封面1", coverFor(job.text("视频路径")));
-    job.setText("简介", description(job));
 }
 
 void JobComposerImpl::copyRandomCover(const std::string& videoPath) {
@@ -96,15 +144,22 @@ std::optional<std::string> JobComposerImpl::nextLibraryTitle() {
                         });
 }
 
-std::optional<std::string> JobComposerImpl::composeTitle(const UploadJob& job) {
+void JobComposerImpl::composeTitle(UploadJob& job) {
+    const std::string ownName = nameWithoutExtension(job.video);
     const bool affixes = settings_.选择框_标题附加.checked();
-    if (settings_.单选框_视频文件名.selected() && !affixes) return std::nullopt;
-    std::string base;
-    if (settings_.单选框_标题库.selected()) base = nextLibraryTitle().value_or("");
-    // A library without titles, or an empty line of it, gives the video's own name.
-    if (base.empty()) base = nameWithoutExtension(job.text("视频路径"));
-    if (!affixes) return base;
-    return settings_.编辑框_标题前.text() + base + settings_.编辑框_标题后.text();
+    job.title = ownName;
+    if (settings_.单选框_视频文件名.selected() && !affixes) return;  // the page's own title stays
+    job.titleSource = TitleSource::FileName;
+    if (settings_.单选框_标题库.selected()) {
+        // A library without titles, or an empty line of it, gives the video's own name.
+        const std::string taken = nextLibraryTitle().value_or("");
+        if (!taken.empty()) {
+            job.title = taken;
+            job.libraryTitle = taken;
+            job.titleSource = TitleSource::Library;
+        }
+    }
+    if (affixes) job.title = settings_.编辑框_标题前.text() + job.title + settings_.编辑框_标题后.text();
 }
 
 }  // namespace clipmill

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,8 +17,11 @@ namespace clipmill {
 // letters without regard to case; a value put in by one pair is subject to the later pairs.
 std::string replaceAll(std::string text, const std::vector<std::pair<std::string, std::string>>& pairs);
 
-// Fills the job with tags, cover and description, places random covers next to videos, and
-// makes the title, reading the settings at the moment of use.
+// Pieces of a tag text cut at every "+", empty ones kept: what is typed is what was written.
+std::vector<std::string> splitAtPlus(const std::string& text);
+
+// Composes each job from the window's settings at the moment it is made: title, tags,
+// cover, description, originality and zone. Also places random covers next to videos.
 class JobComposerImpl final : public JobComposer {
 public:
     using Draw = std::function<int(int, int)>;
@@ -28,23 +30,24 @@ public:
     // (inclusive bounds), randomInclusive unless a test fixes it.
     JobComposerImpl(WindowState& window, TitlePool& titles, Draw draw = {});
 
-    // Sets "标签", "封面1" and "简介" from "视频路径" and "昵称".
-    void composeJob(UploadJob& job) override;
+    UploadJob composeJob(const JobAccount& account, const std::string& videoPath) override;
+    void giveBack(const UploadJob& job) override;
     // With random covers on, copies one image of the cover folder next to the video under the
     // video's name, unless an image of that name is there already.
     void copyRandomCover(const std::string& videoPath) override;
 
-    // The title to type for the job's video, or nothing when the page's own title stays.
-    std::optional<std::string> composeTitle(const UploadJob& job);
     // The next title of the pool, refilling it when empty; nothing when the library is empty.
     std::optional<std::string> nextLibraryTitle();
     // Rebuilds the title pool from the library and shows the count in the library's label.
     void refillTitlePool();
 
 private:
+    void composeTitle(UploadJob& job);
+    void composeTags(UploadJob& job);
+    CoverChoice coverFor(const std::string& video);
+    std::optional<std::string> description(const UploadJob& job);
+    std::pair<int, std::string> chosenItem(const DropDownSetting& list) const;
     std::vector<std::string> readTitleLibrary();
-    std::string coverFor(const std::string& video);
-    std::string description(const UploadJob& job);
     std::string drawFrom(const std::vector<std::string>& files);
 
     WindowState& window_;

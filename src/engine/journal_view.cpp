@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "engine/failure_reason.h"
+#include "browser/failure_reason.h"
 
 namespace clipmill {
 

@@ -45,10 +45,6 @@ bool endsWithNewline(int fd) {
     return pread(fd, &last, 1, info.st_size - 1) == 1 && last == '\n';
 }
 
-using VideoKey = std::tuple<std::string, long long, long long>;
-
-VideoKey keyOf(const VideoIdentity& video) { return {video.path, video.size, video.mtimeNs}; }
-
 }  // namespace
 
 std::optional<VideoIdentity> identifyVideo(const std::string& path) {
@@ -127,16 +123,18 @@ bool PublicationJournal::append(JournalEntry entry) {
     ok = ok && writeFully(fd, line) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (!existed) syncFolder(file_.parent_path());
+    if (ok && open_) open_->apply(entry);
     return ok;
 }
 
 std::vector<JournalEntry> PublicationJournal::read() const {
-    std::optional<std::string> content;
-    {
-        std::lock_guard lock(mutex_);
-        content = readWholeFile(file_);
-    }
+    std::lock_guard lock(mutex_);
+    return readLocked();
+}
+
+std::vector<JournalEntry> PublicationJournal::readLocked() const {
     std::vector<JournalEntry> entries;
+    const std::optional<std::string> content = readWholeFile(file_);
     if (!content) return entries;
     std::istringstream lines(*content);
     for (std::string line; std::getline(lines, line);)
@@ -144,27 +142,55 @@ std::vector<JournalEntry> PublicationJournal::read() const {
     return entries;
 }
 
-std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries) {
-    // The entry that keeps each video's publication open, by the order it was written in.
-    std::map<VideoKey, size_t> opened;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const JournalEntry& entry = entries[i];
-        const VideoKey key = keyOf(entry.video);
-        auto it = opened.find(key);
-        const bool published = it != opened.end() && entries[it->second].event == kEventSubmitted;
-        if (entry.event == kEventSubmitting || entry.event == kEventSubmitted) {
-            if (!published) opened[key] = i;
-        } else if (entry.event == kEventDisposed || (entry.event == kEventFailed && !published)) {
-            // A failure reported after the site had the video cannot undo its publication.
-            if (it != opened.end()) opened.erase(it);
-        }
+const OpenPublications& PublicationJournal::openLocked() const {
+    if (!open_) {
+        open_.emplace();
+        for (const JournalEntry& entry : readLocked()) open_->apply(entry);
     }
-    std::vector<size_t> order;
-    for (const auto& [key, index] : opened) order.push_back(index);
-    std::sort(order.begin(), order.end());
-    std::vector<JournalEntry> open;
-    for (size_t index : order) open.push_back(entries[index]);
-    return open;
+    return *open_;
+}
+
+std::vector<JournalEntry> PublicationJournal::openPublications() const {
+    std::lock_guard lock(mutex_);
+    return openLocked().list();
+}
+
+std::optional<JournalEntry> PublicationJournal::openPublicationOf(const VideoIdentity& video) const {
+    std::lock_guard lock(mutex_);
+    const JournalEntry* open = openLocked().find(video);
+    return open ? std::optional<JournalEntry>(*open) : std::nullopt;
+}
+
+void OpenPublications::apply(const JournalEntry& entry) {
+    const std::size_t order = next_++;
+    auto it = open_.find(keyOf(entry.video));
+    const bool published = it != open_.end() && it->second.second.event == kEventSubmitted;
+    if (entry.event == kEventSubmitting || entry.event == kEventSubmitted) {
+        if (!published) open_[keyOf(entry.video)] = {order, entry};
+    } else if (entry.event == kEventDisposed || (entry.event == kEventFailed && !published)) {
+        // A failure reported after the site had the video cannot undo its publication.
+        if (it != open_.end()) open_.erase(it);
+    }
+}
+
+std::vector<JournalEntry> OpenPublications::list() const {
+    std::vector<const std::pair<std::size_t, JournalEntry>*> order;
+    for (const auto& [key, open] : open_) order.push_back(&open);
+    std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->first < b->first; });
+    std::vector<JournalEntry> entries;
+    for (auto* open : order) entries.push_back(open->second);
+    return entries;
+}
+
+const JournalEntry* OpenPublications::find(const VideoIdentity& video) const {
+    auto it = open_.find(keyOf(video));
+    return it == open_.end() ? nullptr : &it->second.second;
+}
+
+std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries) {
+    OpenPublications open;
+    for (const JournalEntry& entry : entries) open.apply(entry);
+    return open.list();
 }
 
 }  // namespace clipmill

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "browser/failure_reason.h"
 
 namespace clipmill {
 
@@ -27,18 +31,6 @@ inline constexpr const char* kEventSubmitted = "submitted";    // the page left 
 inline constexpr const char* kEventDisposed = "disposed";      // the file was moved or deleted
 inline constexpr const char* kEventFailed = "failed";          // not published; `reason` says why
 
-// Reason words of a failed publication.
-inline constexpr const char* kFailStopped = "stopped";
-inline constexpr const char* kFailGivenUp = "given_up";
-inline constexpr const char* kFailBanned = "banned";
-inline constexpr const char* kFailBrowserGone = "browser_gone";
-inline constexpr const char* kFailNoVideo = "no_video";
-inline constexpr const char* kFailUploadStalled = "upload_stalled";
-inline constexpr const char* kFailSubmitRefused = "submit_refused";
-inline constexpr const char* kFailElementMissing = "element_missing";
-inline constexpr const char* kFailTooFrequent = "too_frequent";
-inline constexpr const char* kFailVerification = "verification";
-
 struct JournalEntry {
     std::string event;
     std::string time;  // local time, "2024-05-01 13:04:05"; filled in on append when empty
@@ -54,6 +46,26 @@ struct JournalEntry {
     std::string recordFolder;   // failed or submitted: the failure record written for it, if any
 };
 
+// The publications that are not closed yet, kept current one event at a time: for each video
+// whose last event is "submitting" (the site may or may not have it) or "submitted" (the site
+// has it, the file is still to be disposed of), that last entry.
+class OpenPublications {
+public:
+    // The next event, in journal order.
+    void apply(const JournalEntry& entry);
+    // The open entries in the order they were written.
+    std::vector<JournalEntry> list() const;
+    // The open entry of this very file, if any.
+    const JournalEntry* find(const VideoIdentity& video) const;
+
+private:
+    using VideoKey = std::tuple<std::string, long long, long long>;
+    static VideoKey keyOf(const VideoIdentity& video) { return {video.path, video.size, video.mtimeNs}; }
+
+    std::map<VideoKey, std::pair<std::size_t, JournalEntry>> open_;
+    std::size_t next_ = 0;
+};
+
 // The publication journal: one JSON object a line, appended and flushed to disk before the
 // caller goes on, so that what it says survives a crash or a power cut at any moment.
 class PublicationJournal {
@@ -66,18 +78,24 @@ public:
     // Every entry in order. A line that is not a whole entry (a write cut short by a crash)
     // is left out.
     std::vector<JournalEntry> read() const;
+    // The publications still open: the file is read once, then kept current by append.
+    std::vector<JournalEntry> openPublications() const;
+    // The open publication of this very file, if any.
+    std::optional<JournalEntry> openPublicationOf(const VideoIdentity& video) const;
 
 private:
+    std::vector<JournalEntry> readLocked() const;
+    const OpenPublications& openLocked() const;
+
     std::filesystem::path file_;
     mutable std::mutex mutex_;
+    mutable std::optional<OpenPublications> open_;
 };
 
 std::string journalLine(const JournalEntry& entry);
 std::optional<JournalEntry> parseJournalLine(const std::string& line);
 
-// The publications that are not closed yet: for each video whose last event is
-// "submitting" (the site may or may not have it) or "submitted" (the site has it, the file
-// is still to be disposed of), that last entry, in journal order.
+// The publications of these entries that are not closed yet, in journal order.
 std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries);
 
 }  // namespace clipmill

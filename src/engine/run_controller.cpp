@@ -15,6 +15,7 @@ namespace {
 const char* const kStartButton = "开始";
 const char* const kCaptionStart = "开始";
 const char* const kCaptionStop = "停止";
+const char* const kBannedMark = "封禁或异常";
 
 std::string countdownText(int seconds) { return "延时" + std::to_string(seconds) + "秒后继续"; }
 
@@ -46,6 +47,8 @@ public:
 
     void requestStop() { stop_.request(); }
     bool alive() const { return alive_.load(); }
+    // Alive and not asked to stop: Start/Stop means Stop now.
+    bool running() const { return alive_.load() && !stop_.requested(); }
 
     void join() {
         std::lock_guard lock(joinMutex_);
@@ -64,6 +67,7 @@ private:
         });
         ticker_.reset();
         alive_ = false;
+        owner_.runEnded(this);
         env_.clock.leaveThread();
     }
 
@@ -174,67 +178,72 @@ private:
         // A video the site already has is never offered again: its disposal is finished instead.
         if (finishEarlierPublication(*identity)) return waiter_.waitMs(900) && waiter_.waitMs(900);
 
-        prepareJob(row, video);
-        published_ = false;
-        gaveUp_ = false;
-        PublishContext context = publishContext(*identity);
-        publishing_ = &context;
-        const int result = publishWithTicker(video, context);
-        publishing_ = nullptr;
-        if (result == 1 && !published_) recordSubmitted(*identity, {});
-        if (published_) return finishPublication(*identity, done) && waiter_.waitMs(900);
-
-        const FailureReason reason = failureReason(context);
-        JournalEntry failed = entryFor(kEventFailed, *identity);
-        failed.reason = reason.word;
-        failed.reasonText = reason.text;
-        failed.recordFolder = context.recordFolder;
-        append(std::move(failed));
+        job_ = services().composer.composeJob(jobAccount(row), video);
+        const PublishOutcome outcome = publishWithTicker(*identity);
+        if (!outcome.published() && outcome.verdict != Verdict::Unknown) services().composer.giveBack(job_);
+        if (outcome.gaveUp) services().browser.closeBrowser();
+        if (outcome.accountUnusable) table().setCell(accountRow(), kColumnIndex, kBannedMark);
+        recordOutcome(*identity, outcome);
+        if (outcome.published()) return finishPublication(*identity, done) && waiter_.waitMs(900);
         if (waiter_.stopped()) return false;
         table().setCell(accountRow(), kColumnStatus, "上传失败");
-        table().setCellToolTip(accountRow(), kColumnStatus, reason.text);
+        table().setCellToolTip(accountRow(), kColumnStatus, failureShown(outcome).text);
         // The site refuses this account for now: its remaining attempts would only be refused too.
-        turnOver_ = reason.word == kFailTooFrequent;
+        turnOver_ = outcome.reason.word == kFailTooFrequent;
         return waiter_.waitMs(900);
     }
 
+    // The one place a publication's outcome goes into the journal.
+    void recordOutcome(const VideoIdentity& video, const PublishOutcome& outcome) {
+        if (outcome.published()) {
+            JournalEntry entry = entryFor(kEventSubmitted, video);
+            entry.title = job_.title;
+            entry.zone = job_.zone;
+            entry.subZone = job_.subZone;
+            entry.recordFolder = outcome.recordFolder;
+            append(std::move(entry));
+            return;
+        }
+        const FailureReason reason = failureShown(outcome);
+        JournalEntry failed = entryFor(kEventFailed, video);
+        failed.reason = reason.word;
+        failed.reasonText = reason.text;
+        failed.recordFolder = outcome.recordFolder;
+        append(std::move(failed));
+    }
+
+    // Stop pressed during the publication is why it ended, whatever the page last saw.
+    FailureReason failureShown(const PublishOutcome& outcome) const {
+        if (waiter_.stopped()) return stoppedFailure();
+        if (!outcome.reason.word.empty()) return outcome.reason;
+        return submitRefusedFailure();
+    }
+
     PublishContext publishContext(const VideoIdentity& video) {
-        PublishContext context{waiter_, accountRow(), [this] { return giveUpCheck(); }, [this] { abandonTimer(); }};
-        context.rowNow = [this] { return accountRow(); };
-        context.giveUpSeconds = owner_.giveUpSeconds_.load();
+        PublishContext context{waiter_, [this] { return giveUpDue(); }, owner_.giveUpSeconds_.load()};
         context.onSubmitting = [this, video](const std::string& landed) {
             JournalEntry entry = entryFor(kEventSubmitting, video);
             entry.landedAddress = landed;
             append(std::move(entry));
         };
-        context.onSubmitted = [this, video](const SubmittedFields& fields) { recordSubmitted(video, fields); };
         return context;
     }
 
-    FailureReason failureReason(const PublishContext& context) const {
-        if (waiter_.stopped()) return stoppedFailure();
-        if (!context.failure.empty())
-            return {context.failure, context.failureText.empty() ? failureText(context.failure) : context.failureText};
-        return gaveUp_ ? givenUpFailure(owner_.giveUpSeconds_.load()) : submitRefusedFailure();
-    }
-
-    void recordSubmitted(const VideoIdentity& video, const SubmittedFields& fields) {
-        published_ = true;
-        JournalEntry entry = entryFor(kEventSubmitted, video);
-        entry.title = fields.title;
-        entry.zone = fields.zone;
-        entry.subZone = fields.subZone;
-        append(std::move(entry));
+    JobAccount jobAccount(int row) {
+        AccountRecord record;
+        const std::string id = table().cell(row, kColumnId);
+        if (env_.readAccountFile) env_.readAccountFile(env_.accountFolder / std::filesystem::u8path(id + ".json"), record);
+        std::string nickname = record.text("昵称");
+        if (nickname.empty()) nickname = table().cell(row, kColumnNick);
+        return {id, nickname};
     }
 
     bool finishEarlierPublication(const VideoIdentity& video) {
         if (!env_.journal) return false;
-        for (const JournalEntry& open : openPublications(env_.journal->read())) {
-            if (open.event != kEventSubmitted || open.video != video) continue;
-            disposeAndRecord(video);
-            return true;
-        }
-        return false;
+        const std::optional<JournalEntry> open = env_.journal->openPublicationOf(video);
+        if (!open || open->event != kEventSubmitted) return false;
+        disposeAndRecord(video);
+        return true;
     }
 
     void disposeAndRecord(const VideoIdentity& video) {
@@ -245,7 +254,7 @@ private:
         JournalEntry entry;
         entry.event = event;
         entry.accountId = turnId_;
-        entry.nickname = record_.text("昵称");
+        if (job_.accountId == turnId_) entry.nickname = job_.nickname;
         if (entry.nickname.empty()) entry.nickname = table().cell(accountRow(), kColumnNick);
         entry.video = video;
         return entry;
@@ -261,23 +270,20 @@ private:
         if (env_.journal) env_.journal->append(std::move(entry));
     }
 
-    void prepareJob(int row, const std::string& video) {
-        const std::string id = table().cell(row, kColumnId);
-        record_.clear();
-        if (env_.readAccountFile) env_.readAccountFile(env_.accountFolder / std::filesystem::u8path(id + ".json"), record_);
-        record_.setText("视频路径", video);
-        record_.setText("缓存id", id);
-        services().composer.composeJob(record_);
-    }
-
-    int publishWithTicker(const std::string& video, PublishContext& context) {
+    PublishOutcome publishWithTicker(const VideoIdentity& video) {
         startTicker();
-        table().setCell(accountRow(), kColumnPublishing, video);
-        services().composer.copyRandomCover(video);
-        int result = 0;
-        if (waitForbiddenHours()) result = services().publisher.publishVideo(record_, context);
+        table().setCell(accountRow(), kColumnPublishing, video.path);
+        services().composer.copyRandomCover(video.path);
+        PublishOutcome outcome;
+        if (waitForbiddenHours()) {
+            PublishContext context = publishContext(video);
+            outcome = services().publisher.publish(job_, context);
+        } else {
+            outcome.reason = stoppedFailure();
+        }
         ticker_.reset();
-        return result;
+        owner_.elapsedSeconds_ = 0;
+        return outcome;
     }
 
     void startTicker() {
@@ -287,7 +293,6 @@ private:
         ticker_ = std::make_unique<ElapsedTicker>(env_.clock, stop_, owner_.elapsedSeconds_, [this, limit](int elapsed) {
             table().setCell(accountRow(), kColumnStatus, "耗时：" + std::to_string(elapsed) + "/" + std::to_string(limit));
         });
-        record_.setInteger("耗时句柄", ++tickerCount_);
     }
 
     bool waitForbiddenHours() {
@@ -299,21 +304,10 @@ private:
         return !waiter_.stopped();
     }
 
-    bool giveUpCheck() {
+    // The give-up limit has passed for the publication under way.
+    bool giveUpDue() const {
         const int limit = owner_.giveUpSeconds_.load();
-        if (limit == 0) return true;
-        if (owner_.elapsedSeconds_.load() <= limit) return true;
-        owner_.elapsedSeconds_ = 0;
-        gaveUp_ = true;
-        if (publishing_ && publishing_->onGivingUp) publishing_->onGivingUp();
-        services().browser.closeBrowser();
-        if (ticker_) ticker_->requestStop();
-        return false;
-    }
-
-    void abandonTimer() {
-        owner_.elapsedSeconds_ = 0;
-        if (ticker_) ticker_->requestStop();
+        return limit > 0 && owner_.elapsedSeconds_.load() > limit;
     }
 
     // The published video leaves its folder and is counted before a Stop is honoured; only
@@ -346,15 +340,11 @@ private:
     std::mutex joinMutex_;
     std::thread thread_;
     std::atomic<bool> alive_{true};
-    UploadJob record_;
+    UploadJob job_;                  // the job under way, or the last one
     std::unique_ptr<ElapsedTicker> ticker_;
-    int tickerCount_ = 0;
     std::string turnId_;             // the account whose turn it is
     std::atomic<int> turnRow_{-1};   // where it was last found; the ticker reads it too
-    bool published_ = false;         // the site has the current video
-    bool gaveUp_ = false;
-    bool turnOver_ = false;                     // the site said to stop posting for now
-    PublishContext* publishing_ = nullptr;      // the publication under way, on the worker
+    bool turnOver_ = false;          // the site said to stop posting for now
 };
 
 RunController::RunController(RunEnvironment environment) : env_(std::move(environment)), settings_(env_.window) {}
@@ -374,16 +364,26 @@ RunController::~RunController() {
 void RunController::toggleRun() {
     giveUpSeconds_ = settings_.选择框_自动放弃.checked() ? settings_.放弃秒.number() : 0;
     std::lock_guard lock(mutex_);
-    const std::string caption = env_.window.caption(kStartButton);
-    if (caption == kCaptionStart) {
-        auto run = std::make_shared<Run>(*this, std::move(current_));
-        current_ = run;
-        run->start();
-        env_.window.setCaption(kStartButton, kCaptionStop);
-    } else if (caption == kCaptionStop) {
+    if (current_ && current_->running()) {
         env_.window.setCaption(kStartButton, kCaptionStart);
-        if (current_) current_->requestStop();
+        current_->requestStop();
+        return;
     }
+    auto run = std::make_shared<Run>(*this, std::move(current_));
+    current_ = run;
+    run->start();
+    env_.window.setCaption(kStartButton, kCaptionStop);
+}
+
+bool RunController::running() const {
+    std::lock_guard lock(mutex_);
+    return current_ && current_->running();
+}
+
+// A run that ended by itself shows Start again, unless a newer one took its place.
+void RunController::runEnded(const Run* run) {
+    std::lock_guard lock(mutex_);
+    if (current_.get() == run) env_.window.setCaption(kStartButton, kCaptionStart);
 }
 
 bool RunController::workerAlive() const {

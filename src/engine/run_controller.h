@@ -45,8 +45,11 @@ public:
     RunController(const RunController&) = delete;
     RunController& operator=(const RunController&) = delete;
 
-    // The Start/Stop button and the hot key. Never blocks the calling thread.
+    // The Start/Stop button and the hot key: stops the run in progress, or starts one when
+    // none runs (also after the last one ended by itself). Never blocks the calling thread.
     void toggleRun();
+    // A run is in progress and has not been asked to stop.
+    bool running() const;
 
     // True while a worker is alive (a stopped one may take up to a second to end).
     bool workerAlive() const;
@@ -58,6 +61,7 @@ public:
 
 private:
     class Run;
+    void runEnded(const Run* run);
 
     RunEnvironment env_;
     RunSettings settings_;

@@ -58,6 +58,11 @@ std::optional<std::string> TitlePool::take(const Refill& refill, const Choose& c
     return title;
 }
 
+void TitlePool::giveBack(std::string title) {
+    std::lock_guard lock(mutex_);
+    titles_.insert(titles_.begin(), std::move(title));
+}
+
 void TitlePool::refill(std::vector<std::string> titles) {
     std::lock_guard lock(mutex_);
     titles_ = std::move(titles);

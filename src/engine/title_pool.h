@@ -31,6 +31,8 @@ public:
     // Takes the chosen entry, refilling first when the pool is empty. Nothing when even the
     // refilled pool is empty.
     std::optional<std::string> take(const Refill& refill, const Choose& choose);
+    // Puts a title taken earlier back in front, where the next take in order finds it.
+    void giveBack(std::string title);
     // Replaces whatever is left with these titles.
     void refill(std::vector<std::string> titles);
     std::size_t size() const;

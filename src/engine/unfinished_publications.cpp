@@ -1,25 +1,24 @@
 #include "engine/unfinished_publications.h"
 
-#include "support/web_address.h"
+#include "browser/submit_confirmation.h"
 
 namespace clipmill {
 
 namespace {
 
-constexpr int kWatchMs = 10000;
-constexpr int kLookMs = 500;
-
 // The reason word when the submit did not go through, or "" when it did. The page may
 // still be waiting for the site's answer, and a browser busy with it may not answer at
 // once, so it is watched for a while.
-std::string decideSubmit(const JournalEntry& submitting,
-                         const std::function<std::string(const std::string&)>& pageAddressOf, Waiter& waiter) {
-    bool answered = false;
-    for (int watched = 0;; watched += kLookMs) {
-        const std::string address = pageAddressOf ? pageAddressOf(submitting.accountId) : std::string();
-        if (!address.empty() && addressWithoutQuery(address) != submitting.landedAddress) return {};
-        answered = answered || !address.empty();
-        if (watched >= kWatchMs || !waiter.waitMs(kLookMs)) return answered ? kFailSubmitRefused : kFailBrowserGone;
+std::string decideSubmit(const JournalEntry& submitting, const AccountPages& pages, Clock& clock) {
+    auto look = [&] {
+        // No answer is not taken for a browser gone: it may be busy with the site's reply.
+        return PageLook{pages.addressOf ? pages.addressOf(submitting.accountId) : std::string()};
+    };
+    const SubmitWatch watch = watchSubmit(look, submitting.landedAddress, pages.loginPage, clock);
+    switch (watch.sign) {
+        case SubmitSign::Left: return {};
+        case SubmitSign::SignedOut: return kFailBanned;
+        default: return watch.answered ? kFailSubmitRefused : kFailBrowserGone;
     }
 }
 
@@ -33,11 +32,10 @@ JournalEntry following(const JournalEntry& open, const char* event) {
 
 }  // namespace
 
-RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial& material,
-                                      const std::function<std::string(const std::string&)>& pageAddressOf,
-                                      Waiter& waiter) {
+RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial& material, const AccountPages& pages,
+                                      Clock& clock) {
     RecoveryCounts counts;
-    for (const JournalEntry& open : openPublications(journal.read())) {
+    for (const JournalEntry& open : journal.openPublications()) {
         const std::optional<VideoIdentity> now = identifyVideo(open.video.path);
         if (now && *now != open.video) {
             ++counts.leftAlone;
@@ -45,7 +43,7 @@ RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial
         }
         if (open.event == kEventSubmitting) {
             if (!now) continue;  // nothing left to decide about
-            const std::string failure = decideSubmit(open, pageAddressOf, waiter);
+            const std::string failure = decideSubmit(open, pages, clock);
             if (!failure.empty()) {
                 JournalEntry failed = following(open, kEventFailed);
                 failed.reason = failure;

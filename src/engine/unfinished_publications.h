@@ -20,9 +20,14 @@ struct RecoveryCounts {
 // run can pick those videos again. A video the site has is disposed of; a submit whose
 // outcome was never seen is decided by the account's browser, which outlives the program:
 // a page that left the landed upload page published it, one that stayed or is gone did
-// not. `pageAddressOf` gives the address the account's browser shows now ("" when none).
-RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial& material,
-                                      const std::function<std::string(const std::string& accountId)>& pageAddressOf,
-                                      Waiter& waiter);
+// not, by the same rule the page applies right after a submit.
+struct AccountPages {
+    // The address the account's browser shows now ("" when none runs or it does not answer).
+    std::function<std::string(const std::string& accountId)> addressOf;
+    std::string loginPage;  // a submit that lands here did not count
+};
+
+RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial& material, const AccountPages& pages,
+                                      Clock& clock);
 
 }  // namespace clipmill

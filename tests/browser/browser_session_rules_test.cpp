@@ -17,10 +17,10 @@ public:
 struct Rig {
     CallLogAutomation automation;
     WindowState window{controlTable()};
-    AccountTable accounts;
+
     CountingDialogs dialogs;
     SystemClock clock;
-    BrowserSession session{{automation, window, accounts, dialogs, clock, "/opt/clipmill", defaultSiteAddresses(),
+    BrowserSession session{{automation, window, dialogs, clock, "/opt/clipmill", defaultSiteAddresses(),
                             [] { return ScreenSize{1365, 768}; }}};
 };
 
@@ -87,7 +87,7 @@ TEST(BrowserStartRecord, StartLoadsTheUploadPageAndTitlesTheWindow) {
     Rig rig;
     rig.automation.results["form_browser_start"] = {0};
     rig.session.onBrowserConnected(9);
-    EXPECT_EQ(rig.session.startBrowser(""), 1);
+    rig.session.startBrowser("");
     EXPECT_EQ(rig.automation.calls,
               (std::vector<std::string>{
                   "form_browser_start(https://member.bilibili.com/video/upload.html,/opt/clipmill/huancun/Norvane100,"

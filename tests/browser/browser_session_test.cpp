@@ -27,12 +27,6 @@ public:
     std::vector<std::string> shown;
 };
 
-UploadJob jobFor(const std::string& accountId) {
-    UploadJob job;
-    job.setText("缓存id", accountId);
-    return job;
-}
-
 // A session of the real automation against the practice site, with its program folder in a
 // temporary folder; every browser it reached is closed afterwards.
 class BrowserSessionTest : public ::testing::Test {
@@ -41,12 +35,10 @@ protected:
         : site_(programDir_.str() + "/record.jsonl"),
           window_(controlTable()),
           automation_({programDir_.str() + "/huancun", cdp::BrowserMode::Headless}),
-          session_({automation_, window_, accounts_, dialogs_, clock_, programDir_.str(),
+          session_({automation_, window_, dialogs_, clock_, programDir_.str(),
                     {site_.url("/video/upload.html"), site_.url("/login")}, [] { return ScreenSize{1366, 768}; }}),
           waiter_(clock_, stop_),
-          context_{waiter_, 0, [] { return true; }, [] {}} {
-        accounts_.appendRow();
-        accounts_.setCurrentRow(0);
+          context_{waiter_, [] { return false; }} {
         session_.initBrowserEnvironment(InitOrder::StartUp);
     }
     ~BrowserSessionTest() override {
@@ -54,6 +46,11 @@ protected:
         helperAutomation_.form_close_browsers();
     }
 
+    // 1 when the upload page of a usable account shows.
+    int open(const std::string& accountId) {
+        opened_ = session_.openUploadPage(accountId, context_);
+        return opened_.shown ? 1 : 0;
+    }
     std::string pageUrl() { return automation_.form_get_page_url(session_.handle()); }
     std::string js(const std::string& script) {
         auto browser = automation_.browser(session_.handle());
@@ -71,7 +68,6 @@ protected:
     TempDir programDir_;
     PracticeSite site_;
     WindowState window_;
-    AccountTable accounts_;
     NoDialogs dialogs_;
     SystemClock clock_;
     cdp::CdpAutomation automation_;
@@ -79,21 +75,22 @@ protected:
     StopSignal stop_;
     Waiter waiter_;
     PublishContext context_;
+    PageOpening opened_;
     cdp::CdpAutomation helperAutomation_{{programDir_.str() + "/huancun", cdp::BrowserMode::Headless}};
 };
 
 TEST_F(BrowserSessionTest, AnEmptyIdStartsOnTheProfileOfAccount100AndShowsTheUploadPage) {
-    EXPECT_EQ(session_.openAccountPage(jobFor(""), context_), 1);
+    EXPECT_EQ(open(""), 1);
     EXPECT_GT(session_.handle(), 0);
     EXPECT_TRUE(cdp::findRunningBrowser(profile("Norvane100")));
     EXPECT_EQ(pageUrl(), site_.url("/video/upload.html"));
     EXPECT_EQ(window_.statusPart("状态条1", 2), "已启动浏览器：0");
-    EXPECT_EQ(accounts_.cell(0, kColumnIndex), "");
+    EXPECT_FALSE(opened_.accountUnusable);
 }
 
 TEST_F(BrowserSessionTest, ABrowserLeftRunningByAnotherProcessIsReusedForTheNextAccount) {
     startFromOtherProcess("Norvane7");
-    EXPECT_EQ(session_.openAccountPage(jobFor("8"), context_), 1);
+    EXPECT_EQ(open("8"), 1);
     EXPECT_EQ(window_.statusPart("状态条1", 2), "已启动浏览器：1");
     EXPECT_EQ(automation_.browser(session_.handle())->profileDir(), profile("Norvane7"));
     EXPECT_FALSE(fs::exists(profile("Norvane8")));
@@ -101,7 +98,8 @@ TEST_F(BrowserSessionTest, ABrowserLeftRunningByAnotherProcessIsReusedForTheNext
 }
 
 TEST_F(BrowserSessionTest, ASecondConnectionReachesTheSameBrowser) {
-    ASSERT_EQ(session_.startBrowser("5"), 1);
+    session_.startBrowser("5");
+    ASSERT_GT(session_.handle(), 0);
     auto handles = helperAutomation_.form_connect_started();
     ASSERT_EQ(handles.size(), 1u);
     EXPECT_EQ(helperAutomation_.form_get_page_url(handles[0]), site_.url("/video/upload.html"));
@@ -112,12 +110,12 @@ TEST_F(BrowserSessionTest, ASecondConnectionReachesTheSameBrowser) {
 }
 
 TEST_F(BrowserSessionTest, TheUploadPageAlreadyShownIsNotReloaded) {
-    ASSERT_EQ(session_.openAccountPage(jobFor("1"), context_), 1);
+    ASSERT_EQ(open("1"), 1);
     js("window.marker = 'kept'");
-    ASSERT_EQ(session_.openAccountPage(jobFor("1"), context_), 1);
+    ASSERT_EQ(open("1"), 1);
     EXPECT_EQ(js("window.marker"), "kept");
     automation_.form_forward_url(session_.handle(), site_.url("/login"));
-    ASSERT_EQ(session_.openAccountPage(jobFor("1"), context_), 1);
+    ASSERT_EQ(open("1"), 1);
     EXPECT_EQ(pageUrl(), site_.url("/video/upload.html"));
 }
 
@@ -127,20 +125,20 @@ TEST_F(BrowserSessionTest, BannedAndLoggedOutAccountsAreMarked) {
         int result;
         const char* mark;
     };
-    ASSERT_EQ(session_.openAccountPage(jobFor("1"), context_), 1);
+    ASSERT_EQ(open("1"), 1);
     for (const Case& c : {Case{"login", 0, "封禁或异常"}, Case{"banned", 0, "封禁或异常"}, Case{"login-query", 1, ""},
                           Case{"ok", 1, ""}}) {
         site_.setAccountState(c.state);
-        accounts_.setCell(0, kColumnIndex, "");
         // From another page, so that the upload page is asked for again.
         automation_.form_forward_url(session_.handle(), site_.url("/video/done.html"));
-        EXPECT_EQ(session_.openAccountPage(jobFor("1"), context_), c.result) << c.state;
-        EXPECT_EQ(accounts_.cell(0, kColumnIndex), c.mark) << c.state;
+        EXPECT_EQ(open("1"), c.result) << c.state;
+        EXPECT_EQ(opened_.accountUnusable, std::string(c.mark) == "封禁或异常") << c.state;
+        EXPECT_EQ(opened_.failure.word, std::string(c.mark).empty() ? "" : "banned") << c.state;
     }
 }
 
 TEST_F(BrowserSessionTest, ClosingKeepsTheHandleAndLeavesItHarmless) {
-    ASSERT_EQ(session_.openAccountPage(jobFor("2"), context_), 1);
+    ASSERT_EQ(open("2"), 1);
     int handle = session_.handle();
     session_.closeBrowser();
     EXPECT_EQ(session_.handle(), handle);
@@ -149,13 +147,13 @@ TEST_F(BrowserSessionTest, ClosingKeepsTheHandleAndLeavesItHarmless) {
     session_.closeBrowser();
     EXPECT_FALSE(cdp::findRunningBrowser(profile("Norvane2")));
     // The next account gets a browser of its own.
-    ASSERT_EQ(session_.openAccountPage(jobFor("3"), context_), 1);
+    ASSERT_EQ(open("3"), 1);
     EXPECT_NE(session_.handle(), handle);
     EXPECT_EQ(automation_.browser(session_.handle())->profileDir(), profile("Norvane3"));
 }
 
 TEST_F(BrowserSessionTest, KillingTheBrowserFailsTheCallAndTheNextOpenStartsAFreshOne) {
-    ASSERT_EQ(session_.openAccountPage(jobFor("4"), context_), 1);
+    ASSERT_EQ(open("4"), 1);
     int handle = session_.handle();
     int pid = cdp::browserPidFromProfile(profile("Norvane4"));
     ASSERT_GT(pid, 0);
@@ -172,7 +170,7 @@ TEST_F(BrowserSessionTest, KillingTheBrowserFailsTheCallAndTheNextOpenStartsAFre
     EXPECT_LT(took, 5s);
     EXPECT_EQ(automation_.form_dom_count(handle, "body"), 0);
 
-    ASSERT_EQ(session_.openAccountPage(jobFor("4"), context_), 1);
+    ASSERT_EQ(open("4"), 1);
     EXPECT_NE(session_.handle(), handle);
     EXPECT_NE(cdp::browserPidFromProfile(profile("Norvane4")), pid);
     EXPECT_EQ(pageUrl(), site_.url("/video/upload.html"));
@@ -181,13 +179,15 @@ TEST_F(BrowserSessionTest, KillingTheBrowserFailsTheCallAndTheNextOpenStartsAFre
 TEST_F(BrowserSessionTest, GivingUpEndsTheWaitForABrowserThatDoesNotStart) {
     cdp::CdpAutomation broken({programDir_.str() + "/huancun", cdp::BrowserMode::Headless});
     NoDialogs dialogs;
-    BrowserSession session({broken, window_, accounts_, dialogs, clock_, programDir_.str(),
+    BrowserSession session({broken, window_, dialogs, clock_, programDir_.str(),
                             {site_.url("/video/upload.html"), site_.url("/login")}, nullptr});
     // No executable: nothing can start.
     int gaveUp = 0;
-    PublishContext context{waiter_, 0, [&] { return ++gaveUp < 2; }, [] {}};
+    PublishContext context{waiter_, [&] { return ++gaveUp >= 2; }};
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(session.openAccountPage(jobFor("9"), context), 0);
+    const PageOpening opening = session.openUploadPage("9", context);
+    EXPECT_FALSE(opening.shown);
+    EXPECT_TRUE(opening.gaveUp);
     EXPECT_EQ(gaveUp, 2);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
 }

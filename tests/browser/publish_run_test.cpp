@@ -9,12 +9,12 @@
 
 #include "browser/browser_session.h"
 #include "browser/cdp/cdp_automation.h"
+#include "browser/classic_layout.h"
 #include "browser/upload_page.h"
 #include "browser_test_support.h"
 #include "catalogue/category_lists.h"
 #include "engine/job_composer.h"
 #include "engine/run_controller.h"
-#include "engine/stand_ins.h"
 #include "engine/title_pool.h"
 #include "engine/video_material.h"
 #include "fixtures/chromium_clipboard.h"
@@ -22,7 +22,6 @@
 #include "fixtures/temp_dir.h"
 #include "practice_site/fingerprint.h"
 #include "settings/control_table.h"
-#include "settings/run_settings.h"
 
 namespace clipmill::testing {
 namespace {
@@ -85,6 +84,32 @@ std::set<std::string> filesUnder(const fs::path& root) {
     return files;
 }
 
+class NoRedialer final : public Redialer {
+public:
+    void redial(Waiter&) override {}
+};
+
+// The session as the page drives it, telling the test each title it shows.
+class TitleWatchingBrowser final : public AccountBrowser {
+public:
+    TitleWatchingBrowser(BrowserSession& session, std::function<void(const std::string&)>& onTitle)
+        : session_(session), onTitle_(onTitle) {}
+    PageOpening openUploadPage(const std::string& accountId, PublishContext& context) override {
+        return session_.openUploadPage(accountId, context);
+    }
+    int handle() const override { return session_.handle(); }
+    const SiteAddresses& addresses() const override { return session_.addresses(); }
+    void closeBrowser() override { session_.closeBrowser(); }
+    void setBrowserTitle(const std::string& title) override {
+        session_.setBrowserTitle(title);
+        if (onTitle_) onTitle_(title);
+    }
+
+private:
+    BrowserSession& session_;
+    std::function<void(const std::string&)>& onTitle_;
+};
+
 // The whole program below the window: the run controller over the real material, job
 // composition, browser session and upload page, driving headless Chromium against the
 // practice site. Waits run `speed` times faster than real time.
@@ -95,25 +120,13 @@ public:
           clock(speed),
           window(controlTable()),
           automation({(dir.path() / "prog/huancun").string(), cdp::BrowserMode::Headless}),
-          session({automation, window, accounts, dialogs, clock, (dir.path() / "prog").string(),
+          session({automation, window, dialogs, clock, (dir.path() / "prog").string(),
                    {site.url("/video/upload.html"), site.url("/login")}, [] { return ScreenSize{1366, 768}; }}),
           clipboard(automation, [this] { return session.handle(); }),
           material(window, accounts, dir.path() / "prog"),
           composer(window, titles),
-          settings(window),
-          page(UploadPageDeps{automation, settings, accounts, clipboard, site.url("/video/upload.html"),
-                              [this] { return session.handle(); },
-                              [this](UploadJob& job, PublishContext& context) { return session.openAccountPage(job, context); },
-                              [this](const std::string& title) {
-                                  session.setBrowserTitle(title);
-                                  if (onTitle) onTitle(title);
-                              },
-                              [this](const UploadJob& job) { return composer.composeTitle(job); },
-                              {},
-                              [this] { return session.landedUploadPage(); },
-                              site.url("/login"),
-                              &profiles,
-                              dir.path() / "prog/data/失败记录"}),
+          watched(session, onTitle),
+          page(PageTools{automation, watched, clipboard}, classicLayout(), &profiles, dir.path() / "prog/data/失败记录"),
           controller(RunEnvironment{clock, window, accounts, RunServices{material, composer, page, redialer, session},
                                     dir.path() / "list",
                                     [this](const fs::path& file, AccountRecord& record) {
@@ -178,13 +191,13 @@ public:
     TitlePool titles;
     VideoMaterialImpl material;
     JobComposerImpl composer;
-    RunSettings settings;
     PageProfileSource profiles{dir.path() / "prog/data/page.ini"};
+    std::function<void(const std::string&)> onTitle;  // each browser title, on the worker
+    TitleWatchingBrowser watched;
     UploadPage page;
     NoRedialer redialer;
     std::map<std::string, std::string> nicks;  // as the account files hold them
     PublicationJournal journal{dir.path() / "journal.jsonl"};
-    std::function<void(const std::string&)> onTitle;  // each browser title, on the worker
     RunController controller;
 
     // "event reason" of each journal entry.
@@ -337,7 +350,6 @@ TEST(PublishRun, ARenamedSubmitFailsAsAMissingElementUntilPageIniNamesIt) {
     EXPECT_TRUE(fs::exists(run.dir.path() / "A/改版.mp4"));
 
     std::ofstream(run.dir.path() / "prog/data/page.ini") << "[selectors]\r\nsubmit=.submit-add\r\n";
-    run.controller.toggleRun();  // the finished run's "停止" back to "开始"
     run.runToEnd();
 
     auto submitted = submissions(run.dir.path() / "record.jsonl");

@@ -67,12 +67,12 @@ TEST(MaterialRun, PicksAndDisposesOfTheRightFilesInOrder) {
 
     const auto jobs = publisher.jobs();
     std::vector<std::string> published;
-    for (const auto& job : jobs) published.push_back(fs::relative(job.text("视频路径"), dir.path()).string());
+    for (const auto& job : jobs) published.push_back(fs::relative(job.video, dir.path()).string());
     // The failed 2.mp4 stays; account B takes the shared folder and then finds it empty.
     EXPECT_EQ(published, (std::vector<std::string>{"a/1.mp4", "a/2.mp4", "shared/x.MP4"}));
     ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_EQ(jobs[0].text("封面1"), (dir.path() / "a/1.jpg").string());
-    EXPECT_EQ(jobs[2].text("简介"), "x by nick-B");
+    EXPECT_EQ(jobs[0].cover.file, (dir.path() / "a/1.jpg").string());
+    EXPECT_EQ(jobs[2].description, "x by nick-B");
     EXPECT_EQ(filesUnder(dir.path()), (std::set<std::string>{"a/2.mp4", "a/sub/0.mp4", "used/1.mp4", "used/1.jpg",
                                                              "used/x.MP4", "used/x.jpg"}));
     EXPECT_EQ(table.cell(0, kColumnDoneToday), "");

@@ -94,10 +94,25 @@ TEST(OpenPublications, FollowEachVideosLastDecisiveEvent) {
           entry(kEventDisposed, "/c")},
          {"submitted /b", "submitting /a"}},
     };
-    for (const auto& c : cases) {
+    auto described = [](const std::vector<JournalEntry>& entries) {
         std::vector<std::string> open;
-        for (const auto& e : openPublications(c.entries)) open.push_back(e.event + " " + e.video.path);
-        EXPECT_EQ(open, c.open) << c.name;
+        for (const auto& e : entries) open.push_back(e.event + " " + e.video.path);
+        return open;
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(described(openPublications(c.entries)), c.open) << c.name;
+        // The journal reads its file once and keeps the open ones current from then on, at
+        // whatever point of the file that first read happens.
+        for (std::size_t split = 0; split <= c.entries.size(); ++split) {
+            TempDir dir;
+            PublicationJournal journal(dir.path() / "journal.jsonl");
+            for (std::size_t i = 0; i < split; ++i) ASSERT_TRUE(journal.append(c.entries[i]));
+            (void)journal.openPublications();
+            for (std::size_t i = split; i < c.entries.size(); ++i) ASSERT_TRUE(journal.append(c.entries[i]));
+            EXPECT_EQ(described(journal.openPublications()), c.open) << c.name << " split " << split;
+            for (const auto& e : openPublications(c.entries))
+                EXPECT_TRUE(journal.openPublicationOf(e.video)) << c.name << " " << e.video.path;
+        }
     }
 }
 

@@ -72,7 +72,7 @@ TEST_P(PassTest, EndsWithTheseTextsAndCounts) {
     EXPECT_EQ(h.window.caption("分组框_控制"), c.controlCaption);
     EXPECT_EQ(h.window.caption("分组框6"),
               "账号列表（右键点击操作）当前有账号：" + std::to_string(c.videosPerAccount.size()) + "个");
-    EXPECT_EQ(h.window.caption("开始"), "停止");  // finished by itself
+    EXPECT_EQ(h.window.caption("开始"), "开始");  // finished by itself: no run left to stop
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "当前设置，每个账号发布0个视频后切换"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(RunController, JobCarriesTheAccountFileAndTheRunKeys) {
+TEST(RunController, JobCarriesTheAccountAndTheComposedFields) {
     RunHarness h;
     apply(h.window, kOnePass);
     apply(h.window, {{"编辑框_单账号上传", "1"}});
@@ -105,11 +105,10 @@ TEST(RunController, JobCarriesTheAccountFileAndTheRunKeys) {
     h.runToEnd();
     auto jobs = h.publisher.jobs();
     ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(jobs[0].text("昵称"), "nick-107");
-    EXPECT_EQ(jobs[0].text("缓存id"), "107");
-    EXPECT_EQ(jobs[0].text("视频路径"), h.folderOf("107") + "/1.mp4");
-    EXPECT_EQ(jobs[0].text("标签"), "composed");
-    EXPECT_NE(jobs[0].integer("耗时句柄"), 0);
+    EXPECT_EQ(jobs[0].nickname, "nick-107");
+    EXPECT_EQ(jobs[0].accountId, "107");
+    EXPECT_EQ(jobs[0].video, h.folderOf("107") + "/1.mp4");
+    EXPECT_EQ(jobs[0].typedTags, std::vector<std::string>{"composed"});
     EXPECT_EQ(h.table.cell(0, kColumnPublishing), h.folderOf("107") + "/1.mp4");
 }
 
@@ -412,7 +411,6 @@ TEST(RunController, APublishedVideoThatCouldNotLeaveIsNotPublishedAgain) {
     EXPECT_EQ(h.table.cell(0, kColumnDoneToday), "1");
 
     h.material.disposalsFail = false;
-    h.controller.toggleRun();  // from Finished back to Idle
     h.window.setText("编辑框_账号序列", "1");
     h.runToEnd();
     EXPECT_EQ(h.publisher.jobs().size(), 1u);
@@ -469,17 +467,16 @@ TEST(RunController, AccountPauseAndRedialFollowEachTurn) {
     EXPECT_EQ(starts[1] - starts[0], 900 + 900 + 80000);
 }
 
-TEST(RunController, FinishedStateNeedsTwoPressesToRunAgain) {
+// A run that ended by itself leaves nothing to stop: the next press starts a new run.
+TEST(RunController, OnePressStartsANewRunAfterOneEndedByItself) {
     RunHarness h;
     apply(h.window, kOnePass);
     apply(h.window, {{"编辑框_单账号上传", "1"}});
     h.addAccount("100", 1);
     h.runToEnd();
-    EXPECT_EQ(h.window.caption("开始"), "停止");
-    EXPECT_FALSE(h.controller.workerAlive());
-    h.controller.toggleRun();
     EXPECT_EQ(h.window.caption("开始"), "开始");
     EXPECT_FALSE(h.controller.workerAlive());
+    EXPECT_FALSE(h.controller.running());
     h.runToEnd();
     EXPECT_EQ(h.material.selections().size(), 2u);
 }
@@ -553,7 +550,7 @@ TEST(RunController, ListEditsDuringARunLeaveTheWorkerOnItsOwnAccount) {
     h.runToEnd();
 
     std::vector<std::string> published;
-    for (const auto& job : h.publisher.jobs()) published.push_back(job.text("缓存id") + ":" + job.text("视频路径"));
+    for (const auto& job : h.publisher.jobs()) published.push_back(job.accountId + ":" + job.video);
     EXPECT_EQ(published, (std::vector<std::string>{"100:" + h.folderOf("100") + "/1.mp4", "100:" + h.folderOf("100") + "/2.mp4",
                                                    "102:" + moved + "/1.mp4", "102:" + moved + "/2.mp4"}));
     EXPECT_EQ(h.table.cell(0, kColumnFolder), h.folderOf("100"));
@@ -582,8 +579,8 @@ TEST(RunController, DeletingTheWorkersOwnAccountEndsItsTurn) {
 
     const auto jobs = h.publisher.jobs();
     ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(jobs[0].text("缓存id"), "100");
-    EXPECT_EQ(jobs[1].text("缓存id"), "101");
+    EXPECT_EQ(jobs[0].accountId, "100");
+    EXPECT_EQ(jobs[1].accountId, "101");
     EXPECT_EQ(h.material.disposed().size(), 2u);  // the video the site had still left its folder
     // Account 100's pause did not land on the row of 101, which moved up into its place.
     const auto status = h.cellHistory(0, kColumnStatus);

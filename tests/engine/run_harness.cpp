@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "settings/control_table.h"
@@ -39,7 +40,27 @@ std::vector<std::string> ScriptedMaterial::disposed() const {
     return disposed_;
 }
 
-int ScriptedPublisher::publishVideo(UploadJob& job, PublishContext& context) {
+namespace {
+
+PublishOutcome givenUp(const PublishContext& context) {
+    PublishOutcome outcome{Verdict::NotPublished, givenUpFailure(context.giveUpSeconds)};
+    outcome.gaveUp = true;
+    return outcome;
+}
+
+// Waits `seconds`, asking whether to give up once a second; the outcome that ended it early.
+std::optional<PublishOutcome> spend(int seconds, PublishContext& context) {
+    for (int s = 0; s < seconds; ++s) {
+        if (context.giveUpNow()) return givenUp(context);
+        if (!context.waiter.waitSeconds(1)) return PublishOutcome{Verdict::NotPublished, stoppedFailure()};
+    }
+    if (context.giveUpNow()) return givenUp(context);
+    return std::nullopt;
+}
+
+}  // namespace
+
+PublishOutcome ScriptedPublisher::publish(const UploadJob& job, PublishContext& context) {
     int duration;
     int result = 1;
     int call;
@@ -55,26 +76,21 @@ int ScriptedPublisher::publishVideo(UploadJob& job, PublishContext& context) {
         }
     }
     if (onStart) onStart(call);
-    for (int s = 0; s < duration; ++s) {
-        if (!context.giveUpCheck()) return 0;
-        if (!context.waiter.waitSeconds(1)) return 0;
-    }
-    if (!context.giveUpCheck()) return 0;
+    if (auto early = spend(duration, context)) return *early;
     int tail;
+    std::string failure;
     {
         std::lock_guard lock(mutex_);
         tail = tail_;
-        if (result != 1) context.failure = failure_;
+        failure = failure_;
     }
-    if (result != 1) return result;
+    if (result != 1) return {Verdict::NotPublished, {failure, failureText(failure)}};
     if (context.onSubmitting) context.onSubmitting("http://127.0.0.1:1/video/upload.html");
-    if (context.onSubmitted) context.onSubmitted({"标题", "动画", "日常"});
     if (afterSubmit) afterSubmit(call);
-    for (int s = 0; s < tail; ++s) {
-        if (!context.giveUpCheck()) return 0;
-        if (!context.waiter.waitSeconds(1)) return 0;
-    }
-    return result;
+    // The page lingers on the fresh form; nothing it meets now undoes the publication.
+    PublishOutcome published{Verdict::Published, {}, "scripted"};
+    if (auto early = spend(tail, context)) published.gaveUp = early->gaveUp;
+    return published;
 }
 
 void ScriptedPublisher::setTailSeconds(int seconds) {

@@ -37,14 +37,14 @@ private:
 // Publishes after a while, asking whether to give up once a second as the page steps do.
 class ScriptedPublisher : public Publisher {
 public:
-    int publishVideo(UploadJob& job, PublishContext& context) override;
+    PublishOutcome publish(const UploadJob& job, PublishContext& context) override;
 
     void setResults(std::deque<int> results);  // default: every video is published
     void setDurationSeconds(int seconds);
     // Seconds the page takes after the site has the video (the fresh form for the next
     // one), asking whether to give up once a second.
     void setTailSeconds(int seconds);
-    // The failure word the page reports with a failed result.
+    // The failure word the page reports with a failed result ("" : none).
     void setFailure(std::string reason);
     std::vector<UploadJob> jobs() const;
     std::vector<long long> startTimes() const;  // simulated ms at each call
@@ -82,10 +82,23 @@ public:
     std::atomic<int> count{0};
 };
 
+// Composes a job that names the account and the video, and records what is given back.
 class RecordingComposer : public JobComposer {
 public:
-    void composeJob(UploadJob& job) override { job.setText("标签", "composed"); }
+    UploadJob composeJob(const JobAccount& account, const std::string& videoPath) override {
+        UploadJob job;
+        job.accountId = account.id;
+        job.nickname = account.nickname;
+        job.video = videoPath;
+        job.title = "标题";
+        job.zone = "动画";
+        job.subZone = "日常";
+        job.typedTags = {"composed"};
+        return job;
+    }
+    void giveBack(const UploadJob& job) override { ++givenBack; }
     void copyRandomCover(const std::string&) override {}
+    std::atomic<int> givenBack{0};
 };
 
 // A run controller over the real window state and account table, with simulated time,

@@ -12,6 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kLanded = "http://127.0.0.1:1/video/upload.html";
+const std::string kLogin = "http://127.0.0.1:1/login";
 
 // What an earlier process left in the journal for one video, and what became of the file.
 struct OpenCase {
@@ -47,16 +48,14 @@ TEST_P(FinishOpenPublications, DecidesAndDisposesAsTheSiteAndTheFileSay) {
     const auto before = journal.read().size();
 
     FakeClock clock;
-    StopSignal never;
-    Waiter waiter(clock, never);
     std::vector<std::string> asked;
+    const AccountPages pages{[&](const std::string& account) {
+                                 asked.push_back(account);
+                                 return c.browserShows;
+                             },
+                             kLogin};
     clock.enterThread();
-    finishOpenPublications(journal, material,
-                           [&](const std::string& account) {
-                               asked.push_back(account);
-                               return c.browserShows;
-                           },
-                           waiter);
+    finishOpenPublications(journal, material, pages, clock);
     clock.leaveThread();
 
     std::vector<std::string> added;
@@ -79,6 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"ClickThatLeftThePageWasPublished", "submitting", "same", "http://127.0.0.1:1/video/done.html",
                  {"submitted", "disposed"}, false},
         OpenCase{"ClickWithNoBrowserLeftConfirmsNothing", "submitting", "same", "", {"failed browser_gone"}, true},
+        // The session had expired: the submit landed on the sign-in page and counted for nothing.
+        OpenCase{"ClickThatLandedOnTheLoginPageWasNotPublished", "submitting", "same", kLogin + "?from=upload",
+                 {"failed banned"}, true},
         OpenCase{"ClickThatStayedWasNotPublished", "submitting", "same", kLanded + "?from=menu#top",
                  {"failed submit_refused"}, true},
         OpenCase{"ClickOnAReplacedFileIsLeftAlone", "submitting", "replaced", "http://127.0.0.1:1/video/done.html", {},

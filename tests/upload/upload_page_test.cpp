@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/classic_layout.h"
+#include "engine/job_composer.h"
 #include "fixtures/held_clipboard.h"
 #include "fixtures/recording_automation.h"
 #include "fixtures/temp_dir.h"
@@ -13,6 +15,42 @@ namespace {
 
 const std::string kUploadUrl = "http://127.0.0.1:1/video/upload.html";
 
+// The account's browser as the page sees it: handle 7, the upload page shown (or not), and
+// every title set on the automation, where the call log records it.
+class ScriptedAccountBrowser : public AccountBrowser {
+public:
+    explicit ScriptedAccountBrowser(RecordingAutomation& automation) : automation_(automation) {}
+    PageOpening openUploadPage(const std::string& accountId, PublishContext&) override {
+        openedFor = accountId;
+        PageOpening opening;
+        opening.shown = shown;
+        opening.landedAddress = landedAddress;
+        if (!shown) {
+            opening.failure = bannedFailure();
+            opening.accountUnusable = true;
+        }
+        return opening;
+    }
+    int handle() const override { return 7; }
+    const SiteAddresses& addresses() const override { return addresses_; }
+    void setBrowserTitle(const std::string& title) override {
+        automation_.form_set_window_title(7, title);
+        if (onTitle) onTitle(title);
+    }
+    void closeBrowser() override { automation_.form_close_browser(7); }
+
+    bool shown = true;
+    std::string landedAddress;  // "" : the configured address
+    std::string openedFor;
+    std::function<void(const std::string&)> onTitle;
+
+private:
+    RecordingAutomation& automation_;
+    SiteAddresses addresses_{kUploadUrl, "http://127.0.0.1:1/login"};
+};
+
+// The page over the call-recording automation. Each publication's job is composed from the
+// window's settings by the real composer, as a run does, then adjusted by the test.
 class UploadPageTest : public ::testing::Test {
 protected:
     UploadPageTest() {
@@ -20,58 +58,46 @@ protected:
         window.setIndex("组合框1", 0);
         window.setItems("组合框2", {{"日常", 1}});
         window.setIndex("组合框2", 0);
-        table.appendRow();
-        table.setCell(0, kColumnNick, "小明");
-        job.setText("视频路径", video);
         browser.scriptText(".upload-status-intro", {"上传完成"});
         browser.scriptText(".item-status-percentage", {"100%"});
         browser.scriptCount(".selector-item", 4);
         browser.scriptPageUrl({"http://127.0.0.1:1/video/done"});
     }
 
-    UploadPageDeps deps() {
-        return UploadPageDeps{
-            browser,
-            settings,
-            table,
-            clipboard,
-            kUploadUrl,
-            [] { return 7; },
-            [this](UploadJob&, PublishContext&) { return openResult; },
-            [this](const std::string& title) {
-                browser.form_set_window_title(7, title);
-                if (onTitle) onTitle(title);
-            },
-            [this](const UploadJob&) { return title; },
-            [this](int low, int high) {
-                draws.emplace_back(low, high);
-                return low;
-            },
-            [this] { return landedAddress; },
-            "http://127.0.0.1:1/login",
-            &profiles,
-            recordsRoot,
-        };
+    int drawRecorded(int low, int high) {
+        draws.emplace_back(low, high);
+        return low;
+    }
+
+    UploadJob composedJob() {
+        JobComposerImpl composer(window, titles, [this](int low, int high) { return drawRecorded(low, high); });
+        UploadJob job = composer.composeJob({"100", "小明"}, video);
+        job.titleSource = title ? TitleSource::Library : TitleSource::PageOwn;
+        job.title = title.value_or("视频一");
+        if (adjust) adjust(job);
+        return job;
     }
 
     int publish() {
-        UploadPage page(deps());
+        account.landedAddress = landedAddress;
+        UploadPage page(PageTools{browser, account, clipboard, [this](int low, int high) { return drawRecorded(low, high); }},
+                        classicLayout(), &profiles, recordsRoot);
+        const UploadJob job = composedJob();
         clock.enterThread();
-        PublishContext context{waiter, 0,
+        PublishContext context{waiter,
                                [this] {
                                    ++giveUpChecks;
-                                   return giveUpAtCheck < 0 || giveUpChecks < giveUpAtCheck;
+                                   return giveUpAtCheck >= 0 && giveUpChecks >= giveUpAtCheck;
                                },
-                               [this] { abandoned = true; }};
-        context.giveUpSeconds = 30;
+                               30};
         context.onSubmitting = onSubmitting;
-        context.onSubmitted = onSubmitted;
-        const int result = page.publishVideo(job, context);
-        failure = context.failure;
-        failureText = context.failureText;
-        recordFolder = context.recordFolder;
+        outcome = page.publish(job, context);
         clock.leaveThread();
-        return result;
+        failure = outcome.reason.word;
+        failureText = outcome.reason.text;
+        recordFolder = outcome.recordFolder;
+        abandoned = outcome.gaveUp;
+        return outcome.published() ? 1 : 0;
     }
 
     void select(const std::string& radio) { window.setChecked(radio, true); }
@@ -82,24 +108,22 @@ protected:
     StopSignal stop;
     Waiter waiter{clock, stop};
     WindowState window{controlTable()};
-    RunSettings settings{window};
-    AccountTable table;
+    TitlePool titles;
     RecordingAutomation browser;
+    ScriptedAccountBrowser account{browser};
     HeldClipboard clipboard;
-    UploadJob job;
     std::string video = "/videos/视频一.mp4";
-    int openResult = 1;
+    std::function<void(UploadJob&)> adjust;  // changes the composed job
     int giveUpAtCheck = -1;  // the check that first says to give up; -1 never
     int giveUpChecks = 0;
     bool abandoned = false;
-    std::optional<std::string> title = "我的标题";
+    std::optional<std::string> title = "我的标题";  // the composed title; nothing: the page's own
     std::vector<std::pair<int, int>> draws;
-    std::function<void(const std::string&)> onTitle;
     std::function<void(const std::string&)> onSubmitting;
-    std::function<void(const SubmittedFields&)> onSubmitted;
     std::string landedAddress;  // "" : the configured address
     PageProfileSource profiles{dir.path() / "page.ini"};
     std::filesystem::path recordsRoot;  // none written unless a test sets it
+    PublishOutcome outcome;
     std::string failure;
     std::string failureText;
     std::string recordFolder;
@@ -128,10 +152,14 @@ TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
                              "text? .item-status-percentage @1", "title 进度：100%", "text? .upload-status-intro @0",
                              "setvalue .input-box-v2-1-val @0 []", "settext .input-box-v2-1-val @0 []",
                              "input .input-box-v2-1-val @0 [我的标题]", "title 开始发布",
-                             "click .submit-btn-group-add @0", "url?", "title 已发表", "dialogs-off"})
+                             "click .submit-btn-group-add @0", "url?", "title 已发表"})
         expected.push_back(line);
-    expected.push_back("forward " + kUploadUrl);
+    // The page stays where the site took it: the proof stays visible until the run has
+    // written it down.
     EXPECT_EQ(browser.calls(), expected);
+    EXPECT_EQ(account.openedFor, "100");
+    EXPECT_EQ(outcome.verdict, Verdict::Published);
+    EXPECT_EQ(outcome.evidence, "页面离开上传页：http://127.0.0.1:1/video/done");
     EXPECT_EQ(clipboard.text().rfind("为大家提供的视频一是由本人原创制作", 0), 0u) << clipboard.text();
     EXPECT_FALSE(abandoned);
 }
@@ -183,7 +211,6 @@ TEST_F(UploadPageTest, ThePageProfileOverridesSelectorsPositionsAndTextsForTheNe
 // holds the page as it was, with the value of page.ini that was ignored.
 TEST_F(UploadPageTest, AnElementThatMatchesNothingIsTheReasonAndLeavesARecord) {
     recordsRoot = dir.path() / "records";
-    job.setText("缓存id", "100");
     dir.write("page.ini", "[positions]\r\nsubmit=-1\r\n");
     browser.scriptMissing(".submit-btn-group-add");
     browser.scriptPageUrl({kUploadUrl});
@@ -314,8 +341,8 @@ TEST_F(UploadPageTest, TagModes) {
     }
 }
 
-TEST_F(UploadPageTest, JobTagsWinOverTheFixedTags) {
-    job.setText("标签", "x+y");
+TEST_F(UploadPageTest, TheJobsTagsAreTyped) {
+    adjust = [](UploadJob& job) { job.typedTags = {"x", "y"}; };
     publish();
     EXPECT_EQ(count("word .content-tag-v2-input-wrp [x]"), 1);
     EXPECT_EQ(count("word .content-tag-v2-input-wrp [原创]"), 0);
@@ -351,7 +378,7 @@ TEST_F(UploadPageTest, SystemCoversThatKeepLoadingAreWaitedForSixteenSeconds) {
 TEST_F(UploadPageTest, LocalCoverIsHandedOverUntilTheHintGoes) {
     select("单选框_本地封面");
     const std::string cover = dir.write("视频一.jpg", "jpg").string();
-    job.setText("封面1", cover);
+    adjust = [&](UploadJob& job) { job.cover.file = cover; };
     browser.scriptPresence(".cover-v2-upload-tip", {1, 1, 0});
     publish();
     EXPECT_EQ(count("upload 1 " + cover), 3);
@@ -362,7 +389,7 @@ TEST_F(UploadPageTest, LocalCoverIsHandedOverUntilTheHintGoes) {
 TEST_F(UploadPageTest, RefusedLocalCoverFallsBackToASystemCoverAfterTwelveTries) {
     select("单选框_本地随机封面");
     const std::string cover = dir.write("c.jpg", "jpg").string();
-    job.setText("封面1", cover);
+    adjust = [&](UploadJob& job) { job.cover.file = cover; };
     browser.scriptPresence(".cover-v2-upload-tip", {1});
     publish();
     EXPECT_EQ(count("upload 1 "), 12);
@@ -371,24 +398,24 @@ TEST_F(UploadPageTest, RefusedLocalCoverFallsBackToASystemCoverAfterTwelveTries)
 
 TEST_F(UploadPageTest, MissingLocalCoverUsesTheFirstSystemCover) {
     select("单选框_本地封面");
-    job.setText("封面1", dir.str() + "/nothing.jpg");
+    adjust = [&](UploadJob& job) { job.cover.file = dir.str() + "/nothing.jpg"; };
     publish();
     EXPECT_EQ(count("upload 1 "), 0);
     EXPECT_EQ(browser.callsStartingWith("click .selector-item"), std::vector<std::string>{"click .selector-item @1"});
 }
 
-TEST_F(UploadPageTest, DescriptionTemplateAndItsFallbacks) {
+// The description is composed once, with the job: the page pastes it as it is.
+TEST_F(UploadPageTest, TheJobsDescriptionIsPastedAsItIs) {
     window.setText("编辑框_简介模板内容", "{NICK}说{title}有{tag}");
     window.setText("编辑框_固定标签", "a+b");
     publish();
-    EXPECT_EQ(clipboard.text(), "小明说视频一有a+b");  // no "+" conversion at this step
+    EXPECT_EQ(clipboard.text(), "小明说视频一有a、b");
 
-    job.setText("简介", "已准备的简介");
+    adjust = [](UploadJob& job) { job.description = "已准备的{title}"; };
     publish();
-    EXPECT_EQ(clipboard.text(), "已准备的简介");
+    EXPECT_EQ(clipboard.text(), "已准备的{title}");
 
-    job.setText("简介", "");
-    window.setText("编辑框_简介模板内容", "");
+    adjust = [](UploadJob& job) { job.description = ""; };
     clipboard.setText("旧内容");
     publish();
     EXPECT_EQ(clipboard.text(), "");
@@ -434,9 +461,11 @@ TEST_F(UploadPageTest, GiveUpBetweenStepsStopsAtOnce) {
 }
 
 TEST_F(UploadPageTest, UnusableAccountPublishesNothing) {
-    openResult = 0;
+    account.shown = false;
     EXPECT_EQ(publish(), 0);
     EXPECT_TRUE(browser.calls().empty());
+    EXPECT_EQ(failure, "banned");
+    EXPECT_TRUE(outcome.accountUnusable);
 }
 
 // A submit that never leaves the upload page did not publish: the run must keep the video.
@@ -475,30 +504,25 @@ TEST_F(UploadPageTest, OnlyALivePageAwayFromTheLandedAddressHasSubmitted) {
         int result;
         long clicks;
         std::string failure;
+        Verdict verdict;
     } cases[] = {
-        {"Left", "http://127.0.0.1:1/video/done", 1, 1, 1, ""},
-        {"QueryAndFragmentOfTheLandedPage", landed + "?t=1#step2", 1, 0, 4, "submit_refused"},
-        {"TheConfiguredAddressIsNotTheLandedOne", kUploadUrl, 1, 1, 1, ""},
-        {"NoAnswerFromAClosedBrowser", "", 0, 0, 1, "browser_gone"},
-        {"SignedOutMeanwhile", "http://127.0.0.1:1/login?from=upload", 1, 0, 1, "banned"},
+        {"Left", "http://127.0.0.1:1/video/done", 1, 1, 1, "", Verdict::Published},
+        {"QueryAndFragmentOfTheLandedPage", landed + "?t=1#step2", 1, 0, 4, "submit_refused", Verdict::NotPublished},
+        {"TheConfiguredAddressIsNotTheLandedOne", kUploadUrl, 1, 1, 1, "", Verdict::Published},
+        {"NoAnswerFromAClosedBrowser", "", 0, 0, 1, "browser_gone", Verdict::Unknown},
+        {"SignedOutMeanwhile", "http://127.0.0.1:1/login?from=upload", 1, 0, 1, "banned", Verdict::NotPublished},
     };
     for (const auto& c : cases) {
         browser.clearCalls();
         browser.scriptPageUrl({c.shows});
         browser.scriptConnected(c.connected);
         landedAddress = landed;
-        std::vector<SubmittedFields> submitted;
-        onSubmitted = [&](const SubmittedFields& fields) { submitted.push_back(fields); };
         EXPECT_EQ(publish(), c.result) << c.name;
         EXPECT_EQ(count("click .submit-btn-group-add @0"), c.clicks) << c.name;
         EXPECT_EQ(failure, c.failure) << c.name;
-        ASSERT_EQ(submitted.size(), c.result == 1 ? 1u : 0u) << c.name;
-        if (c.result == 1) {
-            EXPECT_EQ(submitted[0].title, "我的标题");
-            EXPECT_EQ(submitted[0].zone, "动画");
-            EXPECT_EQ(submitted[0].subZone, "日常");
-        }
-        EXPECT_EQ(count("forward"), c.connected == 0 || c.failure == "banned" ? 0 : 1) << c.name;
+        EXPECT_EQ(outcome.verdict, c.verdict) << c.name;
+        // Only a page that stayed is reloaded for the next video.
+        EXPECT_EQ(count("forward"), c.failure == "submit_refused" ? 1 : 0) << c.name;
     }
 }
 
@@ -508,10 +532,8 @@ TEST_F(UploadPageTest, StopAfterTheClickStillSeesThePageLeave) {
     browser.onCall = [&](const std::string& line) {
         if (line.rfind("click .submit-btn-group-add", 0) == 0) stop.request();
     };
-    int submittedCount = 0;
-    onSubmitted = [&](const SubmittedFields&) { ++submittedCount; };
     EXPECT_EQ(publish(), 1);
-    EXPECT_EQ(submittedCount, 1);
+    EXPECT_EQ(outcome.verdict, Verdict::Published);
     EXPECT_EQ(count("click .submit-btn-group-add"), 1);
 }
 
@@ -539,7 +561,7 @@ TEST_F(UploadPageTest, ABrowserGoneWhileUploadingEndsThePublication) {
 TEST_F(UploadPageTest, StopEndsThePublicationAtTheNextWait) {
     browser.scriptText(".upload-status-intro", {"上传中"});
     int polls = 0;
-    onTitle = [&](const std::string& title) {
+    account.onTitle = [&](const std::string& title) {
         if (title.rfind("进度", 0) == 0 && ++polls == 3) stop.request();
     };
     EXPECT_EQ(publish(), 0);

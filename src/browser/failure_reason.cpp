@@ -1,6 +1,4 @@
-#include "engine/failure_reason.h"
-
-#include "engine/publication_journal.h"
+#include "browser/failure_reason.h"
 
 namespace clipmill {
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "browser/failure_reason.h"
+#include "browser/upload_job.h"
+#include "support/clock.h"
+
+namespace clipmill {
+
+// What the site made of one publication, as far as the page could tell.
+enum class Verdict {
+    Published,     // the site has the video; `evidence` says what showed it
+    Refused,       // the site answered the submit with a no; `reason` has its words
+    Unknown,       // a submit went out and its answer was not seen
+    NotPublished,  // nothing reached the site, or the page never got as far as a submit
+};
+
+struct PublishOutcome {
+    Verdict verdict = Verdict::NotPublished;
+    FailureReason reason;  // all but Published
+    std::string evidence;  // Published: what proved it; Unknown: what was seen last
+    bool gaveUp = false;            // the give-up limit ended it; the browser is to be closed
+    bool accountUnusable = false;   // the account's page showed it banned or signed out
+    std::string recordFolder;       // the failure record written for it, "" when none
+
+    bool published() const { return verdict == Verdict::Published; }
+};
+
+// What the page asks the run while it works one job.
+struct PublishContext {
+    Waiter& waiter;                       // every wait of the page; false = Stop
+    std::function<bool()> giveUpDue;      // true once the give-up limit has passed
+    int giveUpSeconds = 0;                // the limit, for the text the user sees
+    // Just before the first click on submit, with the upload page's address as it loaded:
+    // from here on the site may get the video.
+    std::function<void(const std::string& landedAddress)> onSubmitting;
+
+    bool giveUpNow() const { return giveUpDue && giveUpDue(); }
+};
+
+// Carries out one job on the site's upload page.
+class Publisher {
+public:
+    virtual ~Publisher() = default;
+    virtual PublishOutcome publish(const UploadJob& job, PublishContext& context) = 0;
+};
+
+}  // namespace clipmill
