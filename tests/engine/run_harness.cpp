@@ -9,6 +9,15 @@
 
 namespace clipmill::testing {
 
+void apply(WindowState& window, const std::vector<Setting>& settings) {
+    for (const auto& s : settings) {
+        if (s.text == "[x]" || s.text == "[ ]")
+            window.setChecked(s.control, s.text == "[x]");
+        else
+            window.setText(s.control, s.text);
+    }
+}
+
 std::string ScriptedMaterial::selectVideo(const std::string& folder, int row) {
     std::lock_guard lock(mutex_);
     selections_.emplace_back(folder, row);

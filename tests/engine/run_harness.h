@@ -101,6 +101,18 @@ public:
     std::atomic<int> givenBack{0};
 };
 
+// One control's value for a test: "[x]" / "[ ]" set a check box, anything else is text.
+struct Setting {
+    std::string control;
+    std::string text;
+};
+
+void apply(WindowState& window, const std::vector<Setting>& settings);
+
+// Settings every pass test starts from: one pass, no pauses worth waiting for.
+inline const std::vector<Setting> kOnePass = {
+    {"选择框_自动循环", "[ ]"}, {"编辑框_视频间隔", "0"}, {"编辑框_视频间隔1", "0"}};
+
 // A run controller over the real window state and account table, with simulated time,
 // account files in a temporary folder and scripted operations around the loop.
 class RunHarness {
