@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "accounts/account_file.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
@@ -247,7 +248,8 @@ TEST_F(AccountStoreTest, ConcurrentLoadsLeaveEachFileListedOnce) {
             store.loadAccountList();
             secondDone = true;
         });
-        for (int i = 0; i < 100 && !secondDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // The second load must wait for this one to end; were it not held, it would be done by then.
+        testing::pollUntil([&] { return secondDone.load(); }, std::chrono::milliseconds(200), std::chrono::milliseconds(2));
     });
     store.loadAccountList();
     second.join();

@@ -10,7 +10,8 @@
 
 #include "browser/cdp/cdp_automation.h"
 #include "browser/cdp/launcher.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/recording_dialogs.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 
@@ -19,13 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-class NoDialogs final : public Dialogs {
-public:
-    void information(const std::string& text, const std::string&) override { shown.push_back(text); }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> shown;
-};
 
 UploadJob jobFor(const std::string& accountId) {
     UploadJob job;
@@ -72,7 +66,7 @@ protected:
     PracticeSite site_;
     WindowState window_;
     AccountTable accounts_;
-    NoDialogs dialogs_;
+    RecordingDialogs dialogs_;
     SystemClock clock_;
     cdp::CdpAutomation automation_;
     BrowserSession session_;
@@ -180,7 +174,7 @@ TEST_F(BrowserSessionTest, KillingTheBrowserFailsTheCallAndTheNextOpenStartsAFre
 
 TEST_F(BrowserSessionTest, GivingUpEndsTheWaitForABrowserThatDoesNotStart) {
     cdp::CdpAutomation broken({programDir_.str() + "/huancun", cdp::BrowserMode::Headless});
-    NoDialogs dialogs;
+    RecordingDialogs dialogs;
     BrowserSession session({broken, window_, accounts_, dialogs, clock_, programDir_.str(),
                             {site_.url("/video/upload.html"), site_.url("/login")}, nullptr});
     // No executable: nothing can start.

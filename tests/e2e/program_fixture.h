@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
