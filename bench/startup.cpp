@@ -21,7 +21,8 @@
 
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/recording_dialogs.h"
 #include "settings/control_table.h"
 #include "settings/window_state.h"
 
@@ -136,17 +137,11 @@ double median(std::vector<double> values) {
     return values.empty() ? -1 : values[values.size() / 2];
 }
 
-class NoDialogs final : public Dialogs {
-public:
-    void information(const std::string&, const std::string&) override {}
-    bool confirm(const std::string&, const std::string&) override { return false; }
-};
-
 // The deferred start-up step's list load: the account store reading every file into the table.
 double loadSeconds(const fs::path& programDir, int& rows) {
     WindowState window(controlTable());
     AccountTable table;
-    NoDialogs dialogs;
+    testing::RecordingDialogs dialogs;
     AccountStore store(programDir, window, table, dialogs);
     const auto started = Clock::now();
     store.loadAccountList();

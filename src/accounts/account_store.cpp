@@ -73,11 +73,20 @@ void AccountStore::appendRowFor(const fs::path& file) {
 }
 
 void AccountStore::loadAccountList() {
-    std::lock_guard lock(loadMutex_);
-    std::vector<fs::path> files = listAccountFiles();
-    table_.clear();
-    for (const auto& file : files) appendRowFor(file);
+    int rows = 0;
+    {
+        std::lock_guard lock(loadMutex_);
+        std::vector<fs::path> files = listAccountFiles();
+        table_.clear();
+        for (const auto& file : files) appendRowFor(file);
+        rows = table_.rowCount();
+    }
+    listLoaded_.notify(rows);
 }
+
+int AccountStore::onListLoaded(std::function<void(int rows)> listener) { return listLoaded_.add(std::move(listener)); }
+
+void AccountStore::removeListLoadedListener(int id) { listLoaded_.remove(id); }
 
 void AccountStore::addAccount() {
     int row = table_.appendRow();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <mutex>
 #include <string>
@@ -9,6 +10,7 @@
 #include "accounts/account_table.h"
 #include "settings/window_state.h"
 #include "support/dialogs.h"
+#include "support/listener_list.h"
 
 namespace clipmill {
 
@@ -27,6 +29,9 @@ public:
     // Rebuilds the list from the account files, in the order the folder lists them. Loads
     // run one after the other, so each leaves every file listed once.
     void loadAccountList();
+    // Heard at the end of every loadAccountList, on its thread, with the rows it listed.
+    int onListLoaded(std::function<void(int rows)> listener);
+    void removeListLoadedListener(int id);
     // Creates an account with the next free id and the material folder of the window.
     void addAccount();
     // Writes the edited id's material folder into its file and into the selected row.
@@ -57,6 +62,7 @@ private:
     AccountTable& table_;
     Dialogs& dialogs_;
     std::mutex loadMutex_;
+    ListenerList<std::function<void(int)>> listLoaded_;
 };
 
 }  // namespace clipmill

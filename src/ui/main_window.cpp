@@ -49,6 +49,7 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
     listOperations_ = std::make_unique<AccountListOperations>(program_.window(), program_.accounts(),
                                                               program_.store(), program_.programDir());
     terminate_ = [](int exitCode) { std::_Exit(exitCode); };
+    stateLines_ = new StateLines(program_, this);
     wireButtons();
     wireProgramButtons();
     wireAccountMenu();
@@ -82,7 +83,7 @@ void MainWindow::onLeftPress(const std::string& name, std::function<void()> acti
 
 void MainWindow::wireButtons() {
     AccountStore& store = program_.store();
-    onButton("开始", [this] { program_.run().toggleRun(); });
+    onButton("开始", [this] { toggleRun(); });
     onButton("按钮_读取所有账号", [&store] { store.loadAccountList(); });
     onButton("按钮_修改账号信息", [&store] { store.modifyAccount(); });
     onButton("按钮_删除本账号", [this] { listOperations_->deleteEditedAccount(); });
@@ -178,8 +179,13 @@ void MainWindow::startUp() { program_.loadListsInBackground(); }
 
 void MainWindow::claimHotKey() {
     hotKey_ = std::make_unique<GlobalHotKey>([this] {
-        QMetaObject::invokeMethod(this, [this] { program_.run().toggleRun(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { toggleRun(); }, Qt::QueuedConnection);
     });
+}
+
+void MainWindow::toggleRun() {
+    program_.run().toggleRun();
+    stateLines_->runToggled();
 }
 
 void MainWindow::wireProgramButtons() {

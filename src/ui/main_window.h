@@ -11,6 +11,7 @@
 #include "ui/built_controls.h"
 #include "ui/folder_picker.h"
 #include "ui/journal_page.h"
+#include "ui/state_lines.h"
 #include "ui/task_threads.h"
 #include "ui/window_state_binder.h"
 
@@ -60,6 +61,7 @@ private:
     void closeProgram();
     void restartProgram();
     void saveFromButton();
+    void toggleRun();
 
     Program& program_;
     BuiltControls controls_;
@@ -70,6 +72,7 @@ private:
     std::unique_ptr<GlobalHotKey> hotKey_;
     std::function<void(int)> terminate_;
     JournalPage* journalPage_ = nullptr;
+    StateLines* stateLines_ = nullptr;
 };
 
 }  // namespace clipmill::ui

@@ -5,6 +5,7 @@
 
 #include "app/startup_work.h"
 #include "ui/qt_text.h"
+#include "ui/state_lines.h"
 
 namespace clipmill::ui {
 
@@ -112,7 +113,13 @@ void StartupWindow::setOpenCaption(const std::string& caption) {
 }
 
 void StartupWindow::showOpenButton() {
-    QMetaObject::invokeMethod(this, [this] { openLatest_->show(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            openLatest_->show();
+            announceState("open button shown");
+        },
+        Qt::QueuedConnection);
 }
 
 // The picture plays as an animation when it is one; bytes that are no picture show nothing.

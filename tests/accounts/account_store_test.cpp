@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "accounts/account_file.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
@@ -226,12 +228,16 @@ TEST_F(AccountStoreTest, LoadListKeepsTheFolderOrderAndSkipsOtherEntries) {
 
 TEST_F(AccountStoreTest, MissingListFolderGivesAnEmptyList) {
     table.appendRow();
+    std::vector<int> heard;
+    store.onListLoaded([&](int rows) { heard.push_back(rows); });
     store.loadAccountList();
     EXPECT_EQ(table.rowCount(), 0);
+    EXPECT_EQ(heard, std::vector<int>{0});
 }
 
 // The list loads on a thread of its own at start while the user may press reload. A
-// second load that starts while the first is half-way must not leave rows twice.
+// second load that starts while the first is half-way must not leave rows twice, and
+// each is heard of once its list is whole.
 TEST_F(AccountStoreTest, ConcurrentLoadsLeaveEachFileListedOnce) {
     std::vector<std::string> ids;
     for (int id = 100; id < 110; ++id) {
@@ -240,6 +246,12 @@ TEST_F(AccountStoreTest, ConcurrentLoadsLeaveEachFileListedOnce) {
     }
     std::atomic<bool> started{false};
     std::atomic<bool> secondDone{false};
+    std::mutex heardMutex;
+    std::vector<int> heard;
+    store.onListLoaded([&](int rows) {
+        std::lock_guard lock(heardMutex);
+        heard.push_back(rows);
+    });
     std::thread second;
     int listener = table.subscribe([&](const AccountTable::Event& event) {
         if (event.change != AccountTable::Change::RowAppended || started.exchange(true)) return;
@@ -247,7 +259,8 @@ TEST_F(AccountStoreTest, ConcurrentLoadsLeaveEachFileListedOnce) {
             store.loadAccountList();
             secondDone = true;
         });
-        for (int i = 0; i < 100 && !secondDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // The second load must wait for this one to end; were it not held, it would be done by then.
+        testing::pollUntil([&] { return secondDone.load(); }, std::chrono::milliseconds(200), std::chrono::milliseconds(2));
     });
     store.loadAccountList();
     second.join();
@@ -260,6 +273,7 @@ TEST_F(AccountStoreTest, ConcurrentLoadsLeaveEachFileListedOnce) {
     }
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown, ids);
+    EXPECT_EQ(heard, (std::vector<int>{10, 10}));
 }
 
 TEST_F(AccountStoreTest, DeleteRemovesOnlyFilesInTheListFolder) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fixtures/maker_server.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/temp_dir.h"
 #include "support/child_process.h"
 #include "update/error_report.h"
@@ -20,15 +21,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const char* const kHelper = CLIPMILL_BINARY_DIR "/tests/crash_helper/crash_helper";
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
 
 // crash_helper (tests/crash_helper) in a program folder whose endpoints.ini points the
 // error report at a practice maker's server.
@@ -74,14 +66,15 @@ protected:
 TEST_F(FatalErrorTest, AFaultShowsTheBoxThenSendsTheReportAndTheProgramEndsWith255) {
     pointReportsAtTheServer();
     auto run = runHelper({"fault"});
-    ASSERT_TRUE(waitFor([&] { return fs::exists(boxFile()); }, 15s)) << "no box";
+    ASSERT_TRUE(pollUntilExists(boxFile(), 15s)) << "no box";
     const auto box = boxLines();
     EXPECT_EQ(box[1], "Norvanebug提示");
     EXPECT_EQ(box[2], "软件发生致命错误，已经上报开发人员加紧修复bug\r\n   软件错误代码：11\r\n   错误信息："
                       "SIGSEGV (segmentation fault) at 0x0");
 
     // While the box is open the report waits, the program waits, and the reporter keeps
-    // nothing of the program's open but its standard streams and the channel.
+    // nothing of the program's open but its standard streams and the channel. The pause is
+    // the test: a report that did not wait for the box would arrive in it.
     std::this_thread::sleep_for(200ms);
     EXPECT_TRUE(server.requests().empty());
     EXPECT_EQ(run.wait_for(0s), std::future_status::timeout) << "the program ended before the box was closed";
@@ -160,7 +153,7 @@ TEST_F(FatalErrorTest, TheReporterEndsWhenTheProgramEndsNormally) {
         std::string pid, name, state;
         return !(stat >> pid >> name >> state) || state == "Z";
     };
-    EXPECT_TRUE(waitFor(ended, 5s));
+    EXPECT_TRUE(pollUntil(ended, 5s));
     EXPECT_FALSE(fs::exists(boxFile()));
     EXPECT_TRUE(server.requests().empty());
 }

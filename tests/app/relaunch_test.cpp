@@ -6,21 +6,13 @@
 #include <functional>
 #include <thread>
 
+#include "fixtures/poll_until.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
 #include "support/child_process.h"
 
 namespace clipmill::testing {
 namespace {
-
-bool waitForFile(const std::filesystem::path& file, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (std::filesystem::exists(file)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
 
 TEST(Relaunch, StartsAProgramWhosePathHasSpacesAndQuotesAfterTheDelay) {
     TempDir dir;
@@ -34,7 +26,7 @@ TEST(Relaunch, StartsAProgramWhosePathHasSpacesAndQuotesAfterTheDelay) {
     ASSERT_TRUE(relaunchAfterDelay(program, {marker.string()}, std::chrono::milliseconds(300)));
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(250)) << "the caller must not wait";
     EXPECT_FALSE(std::filesystem::exists(marker)) << "started before the delay";
-    EXPECT_TRUE(waitForFile(marker, std::chrono::seconds(5)));
+    EXPECT_TRUE(pollUntilExists(marker, std::chrono::seconds(5)));
 }
 
 TEST(Relaunch, MissingProgramDoesNothing) {
@@ -87,7 +79,7 @@ void restartAfter(const Change& change, bool ignoreChildSignal) {
     if (ignoreChildSignal) argv.push_back("ignore-sigchld");
     CommandResult result;
     std::thread first([&] { result = runCommand(argv, std::chrono::seconds(15)); });
-    ASSERT_TRUE(waitForFile(dir.path() / "ready", std::chrono::seconds(10)));
+    ASSERT_TRUE(pollUntilExists(dir.path() / "ready", std::chrono::seconds(10)));
     change.apply(program, dir.path() / "program folder" / "moved" / "clip mill");
     dir.write("go", "");
     first.join();
@@ -95,9 +87,10 @@ void restartAfter(const Change& change, bool ignoreChildSignal) {
     ASSERT_TRUE(result.finished) << "the restart did not come back";
     EXPECT_EQ(dir.read("outcome"), change.restarts ? "restarted" : "nothing");
     if (change.restarts) {
-        ASSERT_TRUE(waitForFile(dir.path() / "report", std::chrono::seconds(5)));
+        ASSERT_TRUE(pollUntilExists(dir.path() / "report", std::chrono::seconds(5)));
         EXPECT_EQ(dir.read("report"), program.string() + "\n0 1 2");
     } else {
+        // Nothing is to start, so nothing can be waited for: a start that came would land by now.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_FALSE(fs::exists(dir.path() / "report")) << "a program was started";
     }

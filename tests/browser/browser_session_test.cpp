@@ -10,7 +10,8 @@
 
 #include "browser/cdp/cdp_automation.h"
 #include "browser/cdp/launcher.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/recording_dialogs.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 
@@ -20,12 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class NoDialogs final : public Dialogs {
-public:
-    void information(const std::string& text, const std::string&) override { shown.push_back(text); }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> shown;
-};
 
 // A session of the real automation against the practice site, with its program folder in a
 // temporary folder; every browser it reached is closed afterwards.
@@ -68,7 +63,7 @@ protected:
     TempDir programDir_;
     PracticeSite site_;
     WindowState window_;
-    NoDialogs dialogs_;
+    RecordingDialogs dialogs_;
     SystemClock clock_;
     cdp::CdpAutomation automation_;
     BrowserSession session_;
@@ -178,7 +173,7 @@ TEST_F(BrowserSessionTest, KillingTheBrowserFailsTheCallAndTheNextOpenStartsAFre
 
 TEST_F(BrowserSessionTest, GivingUpEndsTheWaitForABrowserThatDoesNotStart) {
     cdp::CdpAutomation broken({programDir_.str() + "/huancun", cdp::BrowserMode::Headless});
-    NoDialogs dialogs;
+    RecordingDialogs dialogs;
     BrowserSession session({broken, window_, dialogs, clock_, programDir_.str(),
                             {site_.url("/video/upload.html"), site_.url("/login")}, nullptr});
     // No executable: nothing can start.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "automation_fixture.h"
+#include "fixtures/automation_fixture.h"
 #include "catalogue/category_lists.h"
 #include "catalogue/category_refresh.h"
 #include "fixtures/held_clipboard.h"

@@ -3,7 +3,8 @@
 #include <chrono>
 #include <fstream>
 
-#include "automation_fixture.h"
+#include "fixtures/automation_fixture.h"
+#include "fixtures/poll_until.h"
 
 namespace clipmill::testing {
 namespace {
@@ -160,7 +161,7 @@ TEST_F(ElementOperations, AFileChooserThePageOpensGetsTheFileWithoutADialog) {
     EXPECT_EQ(automation().form_upload_file(handle(), BrowserAutomation::kVideoChooser, video.string()), 0);
     EXPECT_EQ(automation().form_dom_click(handle(), "#pick", 0), 1);
     std::string picked;
-    for (int i = 0; i < 250 && (picked = js("picked")) == "null"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pollUntil([&] { return (picked = js("picked")) != "null"; }, std::chrono::seconds(5));
     EXPECT_EQ(picked, "\"片.mp4:777\"");
 }
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "browser/browser_session.h"
 #include "browser/cdp/cdp_automation.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/loopback_http_server.h"
+#include "fixtures/poll_until.h"
+#include "fixtures/recording_dialogs.h"
 #include "fixtures/temp_dir.h"
 #include "settings/control_table.h"
 
@@ -18,21 +20,17 @@ const char* kPastePage = R"HTML(<!doctype html>
 <html><head><meta charset="utf-8"><title>粘贴</title></head><body>
 <div class="ql-editor" contenteditable="true"></div></body></html>)HTML";
 
-class NoDialogs final : public Dialogs {
-public:
-    void information(const std::string&, const std::string&) override {}
-    bool confirm(const std::string&, const std::string&) override { return false; }
-};
-
 // The id of the window whose title is exactly `title`, waiting for it to appear; "" if none.
 std::string windowNamed(const std::string& title) {
-    for (int i = 0; i < 50; ++i) {
-        std::string out = runAndRead({"xdotool", "search", "--name", "^" + title + "$"});
-        auto newline = out.find('\n');
-        if (newline != std::string::npos && newline > 0) return out.substr(0, newline);
-        std::this_thread::sleep_for(100ms);
-    }
-    return {};
+    std::string id;
+    pollUntil(
+        [&] {
+            std::string out = runAndRead({"xdotool", "search", "--name", "^" + title + "$"});
+            id = out.substr(0, out.find('\n'));
+            return !id.empty();
+        },
+        5s, 100ms);
+    return id;
 }
 
 // Another X client that owns the clipboard with `text` from its construction (once the owner
@@ -42,11 +40,8 @@ public:
     XClipboardOwner(const TempDir& dir, const std::string& text)
         : file_(dir.write("clip.txt", text)),
           owner_({"xclip", "-quiet", "-selection", "clipboard", "-i", file_.string()}) {
-        for (int i = 0; i < 250; ++i) {
-            if (runAndRead({"xclip", "-o", "-selection", "clipboard"}) == text + "\n") return;
-            std::this_thread::sleep_for(20ms);
-        }
-        throw std::runtime_error("xclip did not take the clipboard");
+        auto owned = [&] { return runAndRead({"xclip", "-o", "-selection", "clipboard"}) == text + "\n"; };
+        if (!pollUntil(owned, 5s)) throw std::runtime_error("xclip did not take the clipboard");
     }
 
 private:
@@ -70,10 +65,10 @@ protected:
 
     VirtualDisplay display_{1281, 1024};
     TempDir programDir_;
-    FixtureServer pages_;
+    PageServer pages_;
     PracticeSite site_;
     WindowState window_;
-    NoDialogs dialogs_;
+    RecordingDialogs dialogs_;
     SystemClock clock_;
     cdp::CdpAutomation automation_;
     BrowserSession session_;
@@ -104,11 +99,14 @@ TEST_F(HeadedBrowser, CtrlVPastesTheSystemClipboard) {
     };
     {
         XClipboardOwner owner(programDir_, "预热");
-        for (int i = 0; i < 100 && editorText().empty(); ++i) {
-            ASSERT_TRUE(paste());
-            std::this_thread::sleep_for(100ms);
-        }
-        ASSERT_NE(editorText(), "") << "the browser never pasted from the X clipboard";
+        bool pasteWorked = true;
+        auto pastedSomething = [&] {
+            if (!editorText().empty()) return true;
+            pasteWorked = paste();
+            return !pasteWorked;  // a paste that failed ends the wait
+        };
+        ASSERT_TRUE(pollUntil(pastedSomething, 10s, 100ms)) << "the browser never pasted from the X clipboard";
+        ASSERT_TRUE(pasteWorked);
         ASSERT_EQ(automation_.form_dom_settext(handle, "div.ql-editor", "", 0), 1);
     }
     std::string expected;
@@ -117,10 +115,7 @@ TEST_F(HeadedBrowser, CtrlVPastesTheSystemClipboard) {
         ASSERT_TRUE(paste());
         expected += text;
         std::string pasted;
-        for (int i = 0; i < 100 && pasted != expected; ++i) {
-            std::this_thread::sleep_for(50ms);
-            pasted = editorText();
-        }
+        pollUntil([&] { return (pasted = editorText()) == expected; }, 5s, 50ms);
         EXPECT_EQ(pasted, expected);
     }
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "browser/cdp/cdp_automation.h"
+#include "fixtures/loopback_http_server.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
@@ -17,28 +18,11 @@ using namespace std::chrono_literals;
 // A page whose load waits for an image the test lets go, and a page that answers late.
 class HoldingServer {
 public:
-    HoldingServer() {
-        server_.Get("/holding.html", [](const httplib::Request&, httplib::Response& response) {
-            response.set_content("<!doctype html><p>旧页</p><img src=\"/held.gif\">", "text/html; charset=utf-8");
-        });
-        server_.Get("/held.gif", [this](const httplib::Request&, httplib::Response& response) {
-            std::unique_lock lock(mutex_);
-            released_.wait_for(lock, 10s, [this] { return release_; });
-            response.set_content("GIF89a", "image/gif");
-        });
-        server_.Get("/late.html", [](const httplib::Request&, httplib::Response& response) {
-            std::this_thread::sleep_for(1500ms);
-            response.set_content("<!doctype html><p id=\"late\">新页</p>", "text/html; charset=utf-8");
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-    }
     ~HoldingServer() {
         letGo();
         server_.stop();
-        thread_.join();
     }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string url(const std::string& path) const { return server_.url(path); }
     void letGo() {
         {
             std::lock_guard lock(mutex_);
@@ -48,12 +32,25 @@ public:
     }
 
 private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    void serve(httplib::Server& server) {
+        server.Get("/holding.html", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("<!doctype html><p>旧页</p><img src=\"/held.gif\">", "text/html; charset=utf-8");
+        });
+        server.Get("/held.gif", [this](const httplib::Request&, httplib::Response& response) {
+            std::unique_lock lock(mutex_);
+            released_.wait_for(lock, 10s, [this] { return release_; });
+            response.set_content("GIF89a", "image/gif");
+        });
+        server.Get("/late.html", [](const httplib::Request&, httplib::Response& response) {
+            std::this_thread::sleep_for(1500ms);  // the late answer itself
+            response.set_content("<!doctype html><p id=\"late\">新页</p>", "text/html; charset=utf-8");
+        });
+    }
+
     std::mutex mutex_;
     std::condition_variable released_;
     bool release_ = false;
+    LoopbackHttpServer server_{[this](httplib::Server& server) { serve(server); }};  // last: it serves the above
 };
 
 // The page the browser was started on is still loading when the program moves it on; that

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
+#include <functional>
 
 #include "browser/cdp/cdp_automation.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
@@ -13,10 +14,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // Polls `read` until it gives `expected` or two seconds pass; gives the last value.
-template <typename Read>
-std::string waitFor(const std::string& expected, Read read) {
+std::string waitFor(const std::string& expected, const std::function<std::string()>& read) {
     std::string value;
-    for (int i = 0; i < 100 && (value = read()) != expected; ++i) std::this_thread::sleep_for(20ms);
+    pollUntil([&] { return (value = read()) == expected; }, 2s);
     return value;
 }
 

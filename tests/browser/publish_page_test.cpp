@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/cdp/cdp_automation.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
 #include "catalogue/category_refresh.h"
 #include "catalogue/category_tree.h"
 #include "fixtures/held_clipboard.h"

@@ -11,7 +11,7 @@
 #include "browser/cdp/cdp_automation.h"
 #include "browser/classic_layout.h"
 #include "browser/upload_page.h"
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
 #include "catalogue/category_lists.h"
 #include "engine/job_composer.h"
 #include "engine/run_controller.h"

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "automation_fixture.h"
+#include "fixtures/automation_fixture.h"
 #include "browser/cdp/json.h"
 
 namespace clipmill::testing {

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <thread>
 
 #include "browser/cdp/connection.h"
 #include "browser/cdp/websocket.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/websocket_peer.h"
 
 namespace clipmill::testing {
@@ -21,13 +21,9 @@ std::size_t threadCount() {
 }
 
 // The threads a connection started end by themselves, also the one it could not join.
-bool threadsBackTo(std::size_t count, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (threadCount() > count) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
+::testing::AssertionResult threadsBackTo(std::size_t count, std::chrono::milliseconds timeout) {
+    return pollUntil([&] { return threadCount() <= count; }, timeout, 10ms)
+           << ": " << threadCount() << " threads, " << count << " before";
 }
 
 TEST(ConnectionLifetime, AnEventHandlerMayDropTheLastReferenceToTheConnection) {

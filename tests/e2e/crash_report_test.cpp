@@ -39,6 +39,8 @@ TEST_F(CrashReport, ASegmentationFaultShowsTheBoxAndAfterEnterSendsOneSignedRepo
     startAndCrash();
     const std::string box = waitForWindow(kCrashBox, 15000);
     ASSERT_FALSE(box.empty()) << "no box";
+    // What is tested is that nothing happens while the box stands: a report that did not
+    // wait for it would arrive within this pause.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(server.requests().empty()) << "the report waits for the box";
     EXPECT_EQ(waitForExit(100), -1) << "the program waits for the box";

@@ -3,10 +3,10 @@
 #include <X11/Xlib.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "app/run_log.h"
 #include "engine/publication_journal.h"
@@ -44,13 +44,35 @@ int countIn(const fs::path& file, const std::string& needle) {
     return count;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+ProgramOutput::ProgramOutput(ChildProcess& program)
+    : program_(program), reader_([this] {
+          while (!stop_ && !program_.outputEnded()) {
+              std::string line = program_.readLine(100);
+              if (line.empty()) continue;
+              std::lock_guard lock(mutex_);
+              lines_.push_back(std::move(line));
+          }
+      }) {}
+
+ProgramOutput::~ProgramOutput() {
+    stop_ = true;
+    reader_.join();
+}
+
+int ProgramOutput::count(const std::string& text) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(
+        std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
+
+::testing::AssertionResult ProgramOutput::waitFor(const std::string& text, int occurrences,
+                                                  std::chrono::milliseconds timeout) const {
+    auto result = pollUntil([&] { return count(text) >= occurrences; }, timeout);
+    if (result) return result;
+    std::lock_guard lock(mutex_);
+    result << "; waiting for " << occurrences << " lines with \"" << text << "\" among what the program wrote:";
+    for (const auto& line : lines_) result << "\n  " << line;
+    return result;
 }
 
 void ProgramTest::SetUp() {
@@ -65,6 +87,7 @@ void ProgramTest::SetUp() {
 }
 
 void ProgramTest::TearDown() {
+    output.reset();
     program.reset();
     killProcessesMentioning(programDir.string());
     display.reset();
@@ -94,8 +117,38 @@ void ProgramTest::startProgram() {
     const std::filesystem::path home = dir.path() / "home";
     fs::create_directories(home / "Documents");
     if (disclaimerAccepted && !fs::exists(home / "Documents" / "qmxr.dll")) dir.write("home/Documents/qmxr.dll", "agreed");
+    output.reset();
     program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()},
-                                             std::map<std::string, std::string>{{"HOME", home.string()}});
+                                             std::map<std::string, std::string>{{"HOME", home.string()}},
+                                             ChildProcess::Streams::OutputAndError);
+    output = std::make_unique<ProgramOutput>(*program);
+}
+
+::testing::AssertionResult ProgramTest::waitForLine(const std::string& text, int occurrences,
+                                                    std::chrono::milliseconds timeout) {
+    return output->waitFor(text, occurrences, timeout);
+}
+
+::testing::AssertionResult ProgramTest::waitForAccountList(int accounts) {
+    return waitForLine("account list loaded: " + std::to_string(accounts) + " accounts");
+}
+
+::testing::AssertionResult ProgramTest::startRun() {
+    const int before = output->count("run started");
+    pressHotKey();
+    return waitForLine("run started", before + 1);
+}
+
+::testing::AssertionResult ProgramTest::stopRun() {
+    const int before = output->count("run ended");
+    pressHotKey();
+    return waitForLine("run ended", before + 1);
+}
+
+int ProgramTest::passesSoFar() const { return output->count("run pass ended"); }
+
+::testing::AssertionResult ProgramTest::waitForPasses(int before, int passes) {
+    return waitForLine("run pass ended", before + passes, std::chrono::seconds(60));
 }
 
 std::string ProgramTest::xdotool(const std::vector<std::string>& arguments) {
@@ -107,13 +160,10 @@ std::string ProgramTest::xdotool(const std::vector<std::string>& arguments) {
 }
 
 std::string ProgramTest::waitForWindow(const std::string& name, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        std::string found = xdotool({"search", "--onlyvisible", "--name", "^" + name});
-        if (!found.empty()) return found.substr(0, found.find('\n'));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return {};
+    std::string found;
+    pollUntil([&] { return !(found = xdotool({"search", "--onlyvisible", "--name", "^" + name})).empty(); },
+              std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(50));
+    return found.substr(0, found.find('\n'));
 }
 
 void ProgramTest::clickInWindow(const std::string& window, int x, int y) {
@@ -141,6 +191,7 @@ int ProgramTest::waitForExit(int timeoutMs) { return program->wait(timeoutMs); }
 void ProgramTest::killProgram() {
     ::kill(program->pid(), SIGKILL);
     program->wait(5000);
+    output.reset();
     program.reset();
 }
 

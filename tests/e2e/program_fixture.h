@@ -2,22 +2,45 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "browser_test_support.h"
+#include "fixtures/browser_test_support.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/temp_dir.h"
 
 namespace clipmill::testing {
 
 // The number of lines of the file that contain `needle`.
 int countIn(const std::filesystem::path& file, const std::string& needle);
-// Polls until the condition holds; false when it did not within the limit.
-bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit);
+
+// Every line a program writes to its standard output and error, read as it comes, so the
+// program never blocks on a full pipe and a test can wait for what it announces.
+class ProgramOutput {
+public:
+    explicit ProgramOutput(ChildProcess& program);
+    ~ProgramOutput();  // stops reading; before the program's ChildProcess goes
+    ProgramOutput(const ProgramOutput&) = delete;
+    ProgramOutput& operator=(const ProgramOutput&) = delete;
+
+    // The lines so far that contain `text`.
+    int count(const std::string& text) const;
+    // Waits until `occurrences` lines contain `text`; a failure shows the lines so far.
+    ::testing::AssertionResult waitFor(const std::string& text, int occurrences, std::chrono::milliseconds timeout) const;
+
+private:
+    ChildProcess& program_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
+};
 
 // The real program, copied into a program folder whose path has spaces and quotes, run on a
 // virtual display of its own, with its site addresses pointed at the practice site.
@@ -35,6 +58,19 @@ protected:
     // Starts the program with a home folder of its own; its documents hold the disclaimer's
     // agreement unless `disclaimerAccepted` was set false first.
     void startProgram();
+    // Waits for the program to announce a line containing `text` (see src/ui/state_lines.h)
+    // `occurrences` times since it started.
+    ::testing::AssertionResult waitForLine(const std::string& text, int occurrences = 1,
+                                           std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // Waits until the program has loaded its account list with that many accounts.
+    ::testing::AssertionResult waitForAccountList(int accounts);
+    // Presses the hot key and waits until the program says a run started.
+    ::testing::AssertionResult startRun();
+    // Presses the hot key and waits until the run's worker has ended.
+    ::testing::AssertionResult stopRun();
+    // Waits until the run has finished `passes` more passes over the list than `before`.
+    ::testing::AssertionResult waitForPasses(int before, int passes);
+    int passesSoFar() const;
     // The id of the visible window whose name starts with `name`, or "" after the timeout.
     std::string waitForWindow(const std::string& name, int timeoutMs);
     void clickInWindow(const std::string& window, int x, int y);
@@ -61,6 +97,7 @@ protected:
     std::unique_ptr<VirtualDisplay> display;
     std::unique_ptr<PracticeSite> site;
     std::unique_ptr<ChildProcess> program;
+    std::unique_ptr<ProgramOutput> output;  // of `program`
     bool disclaimerAccepted = true;
 };
 

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 
 #include "fixtures/maker_server.h"
 #include "net/digest.h"
@@ -15,15 +14,6 @@ namespace clipmill::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool waitForFile(const fs::path& file, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!fs::exists(file)) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
 
 class UpdateE2e : public ProgramTest {
 protected:
@@ -54,14 +44,14 @@ TEST_F(UpdateE2e, ANewerReleaseIsOfferedDownloadedCheckedAndStarted) {
     xdotool({"key", "--window", prompt, "Return"});
 
     const fs::path file = programDir / "clipmill-8.9";
-    ASSERT_TRUE(waitForFile(file, 30000));
+    ASSERT_TRUE(pollUntilExists(file, std::chrono::seconds(30)));
 
     // The start-up window comes back with the download; its open button starts the release.
     const std::string startup = waitForWindow("Clipmill$", 10000);
     ASSERT_FALSE(startup.empty());
-    std::this_thread::sleep_for(std::chrono::seconds(3));  // "更新结束", two seconds, then the button
+    ASSERT_TRUE(waitForLine("open button shown"));  // "更新结束", two seconds, then the button
     clickInWindow(startup, 32 + 42 + 160, 96 + 328 + 29);
-    EXPECT_TRUE(waitForFile(programDir / "started-by-update", 10000));
+    EXPECT_TRUE(pollUntilExists(programDir / "started-by-update", std::chrono::seconds(10)));
     EXPECT_EQ(waitForExit(15000), 0);
     EXPECT_EQ(net::sha256FileHex(file.string()), net::sha256Hex(release));
     struct stat info {};
@@ -76,11 +66,13 @@ TEST_F(UpdateE2e, TheSameVersionAsksNothing) {
     publishRelease("8.8");
     startProgram();
     ASSERT_FALSE(waitForWindow("Clipmillv8.8", 30000).empty());
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // The check logs its result before it would ask.
+    EXPECT_TRUE(pollUntil([&] { return readLog().find("版本检查结果1是最新版：1") != std::string::npos; },
+                          std::chrono::seconds(30)))
+        << readLog();
     EXPECT_TRUE(waitForWindow("发现新版本", 100).empty());
     EXPECT_GE(maker.requests("/clipmill/index.json").size(), 1u);
     EXPECT_TRUE(maker.requests("/files/clipmill-8.8").empty());
-    EXPECT_NE(readLog().find("版本检查结果1是最新版：1"), std::string::npos);
 }
 
 TEST_F(ProgramTest, TheDisclaimerStandsBeforeTheMainWindowOnceAndOkIsRemembered) {

@@ -3,8 +3,8 @@
 #include <httplib.h>
 
 #include <chrono>
-#include <thread>
 
+#include "fixtures/loopback_http_server.h"
 #include "fixtures/practice_http_server.h"
 #include "fixtures/temp_dir.h"
 #include "net/http_client.h"
@@ -184,12 +184,11 @@ TEST(HttpClientTls, ASelfSignedServerIsRefused) {
                                            "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1"},
                                           std::chrono::seconds(60));
     ASSERT_TRUE(made.finished && made.exitCode == 0) << made.output;
-    httplib::SSLServer server(cert.c_str(), key.c_str());
-    server.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("secret", "text/plain"); });
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread serving([&] { server.listen_after_bind(); });
+    clipmill::testing::LoopbackHttpServer server({cert, key}, [](httplib::Server& s) {
+        s.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("secret", "text/plain"); });
+    });
     HttpRequest request;
-    request.url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    request.url = server.url("/");
     const HttpResponse text = requestText(request);
     EXPECT_EQ(text.statusText, "711 发送请求失败!");
     EXPECT_EQ(text.bodyText, "");
@@ -197,8 +196,6 @@ TEST(HttpClientTls, ASelfSignedServerIsRefused) {
     EXPECT_EQ(bytes.statusCode, 0);
     EXPECT_EQ(bytes.bodyBytes, "");
     EXPECT_EQ(fetchBytes(request.url), "");
-    server.stop();
-    serving.join();
 }
 
 }  // namespace

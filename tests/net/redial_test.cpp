@@ -1,14 +1,14 @@
 // The broadband redial against a stand-in nmcli on PATH (NetworkManager and PPPoE cannot run
 // on the test machines).
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <thread>
 
-#include "fixtures/stand_in_nmcli.h"
+#include "fixtures/practice_http_server.h"
 #include "fixtures/scoped_env.h"
+#include "fixtures/stand_in_nmcli.h"
 #include "fixtures/temp_dir.h"
 #include "net/redial.h"
 #include "settings/control_table.h"
@@ -18,6 +18,7 @@ namespace clipmill::net {
 namespace {
 
 namespace fs = std::filesystem;
+using clipmill::testing::PracticeHttpServer;
 using clipmill::testing::ScopedEnv;
 using clipmill::testing::StandInNetworkManager;
 using clipmill::testing::TempDir;
@@ -144,30 +145,20 @@ TEST_F(Redial, StopEndsTheRedialWithinASecond) {
 }
 
 TEST(PublicIp, OuterPageIframeThenTitleOfTheInnerPage) {
-    httplib::Server server;
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::string outerAgent;
-    server.Get("/", [&](const httplib::Request& request, httplib::Response& response) {
-        outerAgent = request.get_header_value("User-Agent");
-        response.set_content("<html><iframe src=\"//127.0.0.1:" + std::to_string(port) +
-                                 "/inner?x=1\" width=1></iframe></html>",
-                             "text/html");
-    });
-    server.Get("/inner", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html><head><title>您的IP地址是：203.0.113.7</title></head></html>",
-                             "text/html; charset=utf-8");
-    });
-    server.Get("/changed", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("<html>no frame</html>", "text/html");
-    });
-    std::thread serving([&] { server.listen_after_bind(); });
-    const std::string base = "http://127.0.0.1:" + std::to_string(port);
-    EXPECT_EQ(currentPublicIp(base + "/"), "203.0.113.7");
+    PracticeHttpServer server;
+    server.route("/", {.contentType = "text/html",
+                       .body = "<html><iframe src=\"//127.0.0.1:" + std::to_string(server.port()) +
+                               "/inner?x=1\" width=1></iframe></html>"});
+    server.route("/inner", {.contentType = "text/html; charset=utf-8",
+                            .body = "<html><head><title>您的IP地址是：203.0.113.7</title></head></html>"});
+    server.route("/changed", {.contentType = "text/html", .body = "<html>no frame</html>"});
+    EXPECT_EQ(currentPublicIp(server.url("/")), "203.0.113.7");
+    const auto outer = server.requestsTo("/");
+    ASSERT_FALSE(outer.empty());
+    const std::string outerAgent = outer.back().header("User-Agent");
     EXPECT_EQ(outerAgent.rfind("Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36", 0), 0u) << outerAgent;
-    EXPECT_EQ(currentPublicIp(base + "/changed"), "");
+    EXPECT_EQ(currentPublicIp(server.url("/changed")), "");
     EXPECT_EQ(currentPublicIp(""), "");
-    server.stop();
-    serving.join();
 }
 
 TEST(AdapterAddresses, LeaveLoopbackOut) {

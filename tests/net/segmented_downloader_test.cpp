@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "fixtures/poll_until.h"
 #include "fixtures/practice_http_server.h"
 #include "fixtures/temp_dir.h"
 
@@ -343,7 +344,7 @@ TEST(SegmentedDownloader, AServerThatNeverAnswersDoesNotHoldUpTheDestructor) {
     {
         SegmentedDownloader downloader;
         downloader.start(server->url("/release.zip"), (dir.path() / "release.zip").string(), 2, reports.callback());
-        while (server->requests().empty()) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(pollUntil([&] { return !server->requests().empty(); }, 5s, 10ms)) << "no request arrived";
     }
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "the probe gives up on a stop";
     server.reset();

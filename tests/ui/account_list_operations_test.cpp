@@ -48,7 +48,7 @@ protected:
     }
 
     void select(int row) { list()->setCurrentItem(list()->topLevelItem(row)); }
-    bool shown(const std::string& control, const std::string& text) const {
+    ::testing::AssertionResult shown(const std::string& control, const std::string& text) const {
         return waitUntil([&] { return fieldTextOf(control) == text; });
     }
     std::string fieldTextOf(const std::string& control) const { return fromQt(widget<QLineEdit>(control)->text()); }

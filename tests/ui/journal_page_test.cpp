@@ -4,25 +4,15 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QTableView>
 
+#include "event_loop_wait.h"
 #include "fixtures/temp_dir.h"
 #include "ui/qt_text.h"
 
 namespace clipmill::testing {
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 JournalEntry entry(const char* event, const char* time, const char* account, const char* video) {
     JournalEntry e;

@@ -34,7 +34,8 @@ TEST_F(ProgramFolderLabelTest, LeftPressOpensTheProgramFolderOtherButtonsDoNot) 
     QTest::mousePress(label, Qt::LeftButton);
     QTest::mouseRelease(label, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return fs::exists(bin.path() / "opened"); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a second, wrong call would land by now
+    // Nothing signals that no second call comes; a second, wrong call would land by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(bin.read("opened"), "1\n" + dir.str() + "/\n");
 }
 

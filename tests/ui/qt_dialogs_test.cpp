@@ -33,7 +33,7 @@ TEST_F(DialogsTest, AQuestionFromAWorkerIsShownModallyOnTheUiThread) {
 
     std::atomic<int> answer{-1};
     std::thread worker([&] { answer = boxes.confirm("确定删除吗？") ? 1 : 0; });
-    const bool answered = waitUntil([&] { return answer != -1; });
+    const auto answered = waitUntil([&] { return answer != -1; });
     worker.join();
     ASSERT_TRUE(answered);
     EXPECT_EQ(answer, 1);

@@ -1,15 +1,12 @@
-#include <httplib.h>
-
 #include <QAction>
 #include <QMenu>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <thread>
 
 #include "browser/cdp/cdp_automation.h"
 #include "catalogue/category_lists.h"
+#include "fixtures/practice_http_server.h"
 #include "support/gbk.h"
 #include "window_fixture.h"
 
@@ -33,37 +30,21 @@ for (const entry of document.querySelectorAll('.pre-item-content')) {
 }
 </script></body></html>)HTML";
 
-// An upload page on loopback that remembers the Cookie header of every request for it. Its
-// zone drop-down has a first entry that is no zone, then 生活 and 游戏.
+// An upload page on loopback whose server remembers the Cookie header of every request for
+// it. Its zone drop-down has a first entry that is no zone, then 生活 and 游戏.
 class UploadPageSite {
 public:
-    UploadPageSite() {
-        server_.Get("/video/upload.html", [this](const httplib::Request& request, httplib::Response& response) {
-            {
-                std::lock_guard lock(mutex_);
-                cookieHeaders_.push_back(request.get_header_value("Cookie"));
-            }
-            response.set_content(kUploadPage, "text/html; charset=utf-8");
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-    }
-    ~UploadPageSite() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-    std::vector<std::string> cookieHeaders() {
-        std::lock_guard lock(mutex_);
-        return cookieHeaders_;
+    UploadPageSite() { server_.route(kPath, {.contentType = "text/html; charset=utf-8", .body = kUploadPage}); }
+    std::string url(const std::string& path) const { return server_.url(path); }
+    std::vector<std::string> cookieHeaders() const {
+        std::vector<std::string> headers;
+        for (const auto& request : server_.requestsTo(kPath)) headers.push_back(request.header("Cookie"));
+        return headers;
     }
 
 private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::vector<std::string> cookieHeaders_;
+    static constexpr const char* kPath = "/video/upload.html";
+    clipmill::testing::PracticeHttpServer server_;
 };
 
 // The window of a program whose site is the local upload page, with a real browser.

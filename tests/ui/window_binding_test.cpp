@@ -181,9 +181,9 @@ TEST_F(BindingTest, TheWindowStaysResponsiveDuringARun) {
     SchedulingLatency machine;
     clock.start();
     ticker.start();
-    bool sawCountdown = waitUntil([&] { return widget<QGroupBox>("分组框6")->title().startsWith("本轮结束，等待"); },
-                                  8000);
-    waitUntil([] { return false; }, 1500);
+    const auto sawCountdown =
+        waitUntil([&] { return widget<QGroupBox>("分组框6")->title().startsWith("本轮结束，等待"); }, 8000);
+    waitUntil([] { return false; }, 1500);  // the stretch of the pause between passes being measured
     ticker.stop();
     const qint64 machineGap = machine.stop();
     QTest::mouseClick(widget("开始"), Qt::LeftButton);

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <functional>
 #include <memory>
 
 #include "app/program.h"
+#include "event_loop_wait.h"
 #include "fixtures/held_clipboard.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/temp_dir.h"
@@ -40,14 +40,8 @@ protected:
     }
 
     // Processes events until the condition holds, for at most `ms` milliseconds.
-    static bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > ms) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
+    static ::testing::AssertionResult waitUntil(const std::function<bool()>& condition, int ms = 5000) {
+        return clipmill::testing::waitUntil(condition, ms);
     }
 
     clipmill::testing::TempDir dir;

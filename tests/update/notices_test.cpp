@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "fixtures/maker_server.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/recording_startup_view.h"
 #include "fixtures/scoped_env.h"
@@ -26,6 +26,7 @@ TEST(Disclaimer, CancelLeavesNoMarkerAndOkWritesTheAgreementOnce) {
     RecordingDialogs dialogs;
     EXPECT_FALSE(showDisclaimer(dialogs, documents.path(), "https://maker.example/"));
     ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, RecordingDialogs::Kind::OkCancel);
     EXPECT_EQ(dialogs.shown[0].title, "免责声明");
     EXPECT_EQ(dialogs.shown[0].text, disclaimerText());
     EXPECT_FALSE(fs::exists(documents.path() / "qmxr.dll"));
@@ -94,7 +95,7 @@ TEST(AdvertisementClick, LinksOpenInTheBrowserOtherTextIsShown) {
     testing::ScopedEnv path("PATH", bin.str() + ":" + std::getenv("PATH"));
     RecordingDialogs dialogs;
     openAdvertisement("https://maker.example/a b;$(x)", dialogs);
-    for (int i = 0; i < 100 && bin.read("opened").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(testing::pollUntil([&] { return !bin.read("opened").empty(); }, std::chrono::seconds(5)));
     EXPECT_EQ(bin.read("opened"), "https://maker.example/a b;$(x)");
     EXPECT_TRUE(dialogs.shown.empty());
     openAdvertisement("新品上架", dialogs);

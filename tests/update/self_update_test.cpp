@@ -9,6 +9,7 @@
 
 #include "app/run_log.h"
 #include "fixtures/maker_server.h"
+#include "fixtures/poll_until.h"
 #include "fixtures/recording_dialogs.h"
 #include "fixtures/recording_startup_view.h"
 #include "fixtures/scoped_env.h"
@@ -111,6 +112,7 @@ TEST_F(SelfUpdateTest, ANewerVersionIsDownloadedCheckedAndOfferedToStart) {
     ASSERT_TRUE(view.waitFor("open shown"));
 
     ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, RecordingDialogs::Kind::OkCancel);
     EXPECT_EQ(dialogs.shown[0].title, "发现新版本，是否更新");
     EXPECT_EQ(dialogs.shown[0].text, "发现新版本：v8.9，更新内容：\r\n修复了上传");
     const fs::path file = dir.path() / "app" / "clipmill-8.9";
@@ -196,13 +198,13 @@ TEST_F(SelfUpdateTest, TheVersionLoopShowsCurrentAndNewestEveryMinute) {
     StopSignal loopStop;
     Waiter loopWaiter(fake, loopStop);
     std::thread loop([&] { showVersionLoop(UpdateServers{{server.baseUrl()}, "clipmill"}, window, loopWaiter); });
-    for (int i = 0; i < 500 && window.statusPart("状态条1", 3).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(window.statusPart("状态条1", 3), "当前：8.8   最新版：8.9");
+    auto versionsShown = [&](const std::string& text) {
+        return testing::pollUntil([&] { return window.statusPart("状态条1", 3) == text; }, std::chrono::seconds(5))
+               << "shown: " << window.statusPart("状态条1", 3);
+    };
+    EXPECT_TRUE(versionsShown("当前：8.8   最新版：8.9"));
     publishIndex("8.8", "");
-    for (int i = 0; i < 500 && window.statusPart("状态条1", 3) != "当前：8.8   最新版：8.8"; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(window.statusPart("状态条1", 3), "当前：8.8   最新版：8.8");
+    EXPECT_TRUE(versionsShown("当前：8.8   最新版：8.8"));
     loopStop.request();
     loop.join();
     EXPECT_GE(fake.now(), Millis(66000));

@@ -1,24 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "browser/browser_session.h"
-#include "call_log_automation.h"
+#include "fixtures/recording_automation.h"
+#include "fixtures/recording_dialogs.h"
 #include "settings/control_table.h"
 
 namespace clipmill::testing {
 namespace {
 
-class CountingDialogs final : public Dialogs {
-public:
-    void information(const std::string& text, const std::string& title) override { shown.push_back(title + text); }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> shown;
-};
-
 struct Rig {
-    CallLogAutomation automation;
+    RecordingAutomation automation;
     WindowState window{controlTable()};
-
-    CountingDialogs dialogs;
+    RecordingDialogs dialogs;
     SystemClock clock;
     BrowserSession session{{automation, window, dialogs, clock, "/opt/clipmill", defaultSiteAddresses(),
                             [] { return ScreenSize{1365, 768}; }}};
@@ -48,22 +41,26 @@ TEST(BrowserEnvironment, AttemptsInTheOrderAskedAndComplainsWhenBothFail) {
         Rig rig;
         rig.window.setText("编辑框_google", "/opt/chrome/chrome");
         rig.window.setEnabled("按钮_手动初始化", false);
-        rig.automation.results["form_global_init"] = c.results;
+        rig.automation.scriptResults("form_global_init", {c.results.begin(), c.results.end()});
         if (c.handleBefore) rig.session.onBrowserConnected(c.handleBefore);
         rig.session.initBrowserEnvironment(c.order);
-        EXPECT_EQ(rig.automation.calls, c.calls) << c.name;
+        EXPECT_EQ(rig.automation.callsWithArguments(), c.calls) << c.name;
         EXPECT_EQ(rig.dialogs.shown.size(), c.complains ? 1u : 0u) << c.name;
-        if (c.complains) EXPECT_EQ(rig.dialogs.shown[0], "信息：请下载安装谷歌浏览器后再使用") << c.name;
+        if (c.complains)
+            EXPECT_EQ(rig.dialogs.shown[0], (RecordingDialogs::Shown{RecordingDialogs::Kind::Information,
+                                                                     "请下载安装谷歌浏览器后再使用", "信息："}))
+                << c.name;
         EXPECT_EQ(rig.window.enabled("按钮_手动初始化"), c.complains) << c.name;
     }
 }
 
 TEST(BrowserEnvironment, TheConnectCallbackSetsTheHandle) {
     Rig rig;
-    rig.automation.results["form_global_init"] = {1};
+    rig.automation.scriptResults("form_global_init", {1});
     rig.session.initBrowserEnvironment(InitOrder::StartUp);
-    ASSERT_TRUE(rig.automation.onConnect);
-    rig.automation.onConnect(42);
+    auto onConnect = rig.automation.connectCallback();
+    ASSERT_TRUE(onConnect);
+    onConnect(42);
     EXPECT_EQ(rig.session.handle(), 42);
 }
 
@@ -85,10 +82,10 @@ TEST(BrowserStartRecord, ProfileFolderAndWindowSize) {
 
 TEST(BrowserStartRecord, StartLoadsTheUploadPageAndTitlesTheWindow) {
     Rig rig;
-    rig.automation.results["form_browser_start"] = {0};
+    rig.automation.scriptResults("form_browser_start", {0});
     rig.session.onBrowserConnected(9);
     rig.session.startBrowser("");
-    EXPECT_EQ(rig.automation.calls,
+    EXPECT_EQ(rig.automation.callsWithArguments(),
               (std::vector<std::string>{
                   "form_browser_start(https://member.bilibili.com/video/upload.html,/opt/clipmill/huancun/Norvane100,"
                   "682.5,626,1,1)",
