@@ -8,7 +8,7 @@
 #include "app/endpoints.h"
 #include "app/fatal_error.h"
 #include "app/version.h"
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
 #include "update/error_report.h"
 
 namespace clipmill {

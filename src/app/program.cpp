@@ -15,10 +15,10 @@
 #include "engine/unfinished_publications.h"
 #include "engine/video_material.h"
 #include "net/redial.h"
+#include "platform/child_process.h"
 #include "settings/control_table.h"
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
-#include "support/child_process.h"
 #include "support/thread_guard.h"
 
 namespace clipmill {

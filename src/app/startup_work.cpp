@@ -1,10 +1,10 @@
 #include "app/startup_work.h"
 
+#include "platform/desktop_shortcut.h"
+#include "platform/user_folders.h"
 #include "support/random.h"
 #include "support/thread_guard.h"
-#include "update/desktop_shortcut.h"
 #include "update/notices.h"
-#include "update/user_folders.h"
 
 namespace clipmill {
 

@@ -9,8 +9,8 @@
 #include "browser/automation.h"
 #include "browser/page_profile.h"
 #include "engine/run_services.h"
+#include "platform/clipboard.h"
 #include "settings/run_settings.h"
-#include "support/clipboard.h"
 
 namespace clipmill {
 

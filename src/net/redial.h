@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "platform/child_process.h"
 #include "support/clock.h"
 
 namespace clipmill {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "accounts/list_operations.h"
-#include "app/global_hotkey.h"
 #include "app/program.h"
+#include "platform/global_hotkey.h"
 #include "ui/built_controls.h"
 #include "ui/folder_picker.h"
 #include "ui/journal_page.h"

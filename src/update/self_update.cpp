@@ -8,12 +8,12 @@
 #include "net/digest.h"
 #include "net/http_client.h"
 #include "net/segmented_downloader.h"
+#include "platform/child_process.h"
+#include "platform/desktop_shortcut.h"
+#include "platform/user_folders.h"
 #include "settings/window_state.h"
-#include "support/child_process.h"
 #include "support/dialogs.h"
-#include "update/desktop_shortcut.h"
 #include "update/startup_view.h"
-#include "update/user_folders.h"
 
 namespace clipmill {
 

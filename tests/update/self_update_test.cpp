@@ -18,7 +18,6 @@
 #include "settings/control_table.h"
 #include "settings/window_state.h"
 #include "support/gbk.h"
-#include "update/desktop_shortcut.h"
 #include "update/self_update.h"
 
 namespace clipmill {
@@ -40,28 +39,6 @@ TEST(UpdateTexts, ProgressWithUpToThirteenDigits) {
     EXPECT_EQ(progressText(4096, 4096), "已下载：4kb/4kb\r\n进度：100%");
     EXPECT_EQ(progressText(1536, 4096), "已下载：1.5kb/4kb\r\n进度：37.5%");
     EXPECT_EQ(progressText(1, 3072), "已下载：0.0009765625kb/3kb\r\n进度：0.03255208333333%");
-}
-
-TEST(DesktopShortcut, NamesAndEntry) {
-    const fs::path desktop = "/home/u/Desktop";
-    EXPECT_EQ(shortcutPath("Clipmill", desktop), desktop / "Clipmill.desktop");
-    EXPECT_EQ(shortcutPath("/opt/x/Clipmill.bin", desktop), desktop / "Clipmill.desktop");
-    EXPECT_EQ(shortcutPath("Clipmill.DESKTOP", desktop), desktop / "Clipmill.DESKTOP");
-    EXPECT_FALSE(desktopEntryText("Clipmill", "clipmill"));
-    EXPECT_EQ(*desktopEntryText("Clipmill", "/opt/my \"tools\"/$x/clip%mill"),
-              "[Desktop Entry]\nType=Application\nVersion=1.0\nName=Clipmill\n"
-              "Exec=\"/opt/my \\\\\"tools\\\\\"/\\\\$x/clip%%mill\"\nPath=/opt/my \"tools\"/$x\n"
-              "Icon=/opt/my \"tools\"/$x/clip%mill\nTerminal=false\n");
-}
-
-TEST(DesktopShortcut, ReplacesAnOldLauncherAndIsExecutable) {
-    TempDir dir;
-    dir.write("Desktop/Clipmill.desktop", "old");
-    ASSERT_TRUE(createDesktopShortcut("Clipmill", dir.path() / "app" / "clipmill", dir.path() / "Desktop"));
-    const fs::path link = dir.path() / "Desktop" / "Clipmill.desktop";
-    EXPECT_NE(dir.read("Desktop/Clipmill.desktop").find("Exec=\"" + (dir.path() / "app" / "clipmill").string()),
-              std::string::npos);
-    EXPECT_NE(fs::status(link).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
 class SelfUpdateTest : public ::testing::Test {

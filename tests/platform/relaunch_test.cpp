@@ -1,4 +1,4 @@
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
-#include "support/child_process.h"
+#include "platform/child_process.h"
 
 namespace clipmill::testing {
 namespace {
@@ -44,7 +44,7 @@ TEST(Relaunch, MissingProgramDoesNothing) {
 
 TEST(Relaunch, ProgramFileIsThisTestProgram) {
     const ProgramFile self = programFileOfThisProcess();
-    EXPECT_EQ(self.name, "test_app");
+    EXPECT_EQ(self.name, "test_platform");
     EXPECT_TRUE(std::filesystem::equivalent(self.path(), "/proc/self/exe"));
 }
 
