@@ -11,7 +11,6 @@
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
 #include "app/run_log.h"
-#include "app/version.h"
 #include "browser/browser_session.h"
 #include "engine/publication_journal.h"
 #include "engine/run_controller.h"
@@ -20,6 +19,7 @@
 #include "settings/window_state.h"
 #include "support/clock.h"
 #include "support/dialogs.h"
+#include "support/version.h"
 
 namespace clipmill {
 
