@@ -20,6 +20,7 @@
 #include "settings/persistence.h"
 #include "settings/run_settings.h"
 #include "support/thread_guard.h"
+#include "support/version.h"
 
 namespace clipmill {
 

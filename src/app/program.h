@@ -19,7 +19,6 @@
 #include "settings/window_state.h"
 #include "support/clock.h"
 #include "support/dialogs.h"
-#include "support/version.h"
 
 namespace clipmill {
 
