@@ -29,8 +29,8 @@ notes=${2:-"修复了一些问题"}
 case "$base_url" in */) ;; *) base_url="$base_url/" ;; esac
 case "$product" in */*|.|..) echo "publish-release: the product folder must be a plain name" >&2; exit 2 ;; esac
 
-version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' src/app/version.h)
-[ -n "$version" ] || { echo "publish-release: no version in src/app/version.h" >&2; exit 1; }
+version=$(sed -n 's/.*kProgramVersion = "\([^"]*\)".*/\1/p' src/support/version.h)
+[ -n "$version" ] || { echo "publish-release: no version in src/support/version.h" >&2; exit 1; }
 
 bash scripts/install-deps.sh
 build_dir=build-release

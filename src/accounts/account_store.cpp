@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "accounts/account_file.h"
-#include "accounts/trash.h"
+#include "platform/trash.h"
 #include "support/atomic_file.h"
 
 namespace clipmill {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/account_columns.h"
 #include "support/listener_list.h"
 
 namespace clipmill {
@@ -21,16 +22,6 @@ enum AccountColumn : int {
     kColumnPublishing = 5, // 正在发布
     kColumnDoneToday = 6,  // 今天已发
 };
-
-constexpr int kAccountColumnCount = 18;
-
-struct AccountColumnSpec {
-    const char* header;
-    int width;
-};
-
-// Headers and widths of the 18 columns, in order.
-const std::array<AccountColumnSpec, kAccountColumnCount>& accountColumns();
 
 // The account list as data: rows of 18 text cells, safe to use from any thread, with
 // listeners that the window uses to mirror it. Operations on a row that does not exist

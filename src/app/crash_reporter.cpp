@@ -7,8 +7,8 @@
 #include "app/crash_channel.h"
 #include "app/endpoints.h"
 #include "app/fatal_error.h"
-#include "app/version.h"
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
+#include "support/version.h"
 #include "update/error_report.h"
 
 namespace clipmill {

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "accounts/account_file.h"
+#include "app/broadband_redialer.h"
 #include "app/endpoints.h"
 #include "browser/cdp/cdp_automation.h"
 #include "browser/classic_layout.h"
@@ -14,11 +15,11 @@
 #include "engine/title_pool.h"
 #include "engine/unfinished_publications.h"
 #include "engine/video_material.h"
-#include "net/redial.h"
+#include "platform/child_process.h"
 #include "settings/control_table.h"
 #include "settings/persistence.h"
-#include "support/child_process.h"
 #include "support/thread_guard.h"
+#include "support/version.h"
 
 namespace clipmill {
 
@@ -31,17 +32,6 @@ constexpr const char* kProgramFolderLabel = "标签15";
 std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
 }
-
-// Between accounts: the broadband connection named on the window, through NetworkManager.
-class BroadbandRedialer final : public Redialer {
-public:
-    BroadbandRedialer(WindowState& window, std::string ipEcho) : window_(window), ipEcho_(std::move(ipEcho)) {}
-    void redial(Waiter& waiter) override { net::redial(window_, waiter, ipEcho_); }
-
-private:
-    WindowState& window_;
-    std::string ipEcho_;
-};
 
 // The operations the run hands off to. This is the one place that chooses them.
 struct Program::Services {

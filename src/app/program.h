@@ -10,14 +10,13 @@
 
 #include "accounts/account_store.h"
 #include "accounts/account_table.h"
-#include "app/relaunch.h"
 #include "app/run_log.h"
-#include "app/version.h"
 #include "browser/browser_session.h"
 #include "engine/publication_journal.h"
 #include "engine/run_controller.h"
+#include "platform/clipboard.h"
+#include "platform/relaunch.h"
 #include "settings/window_state.h"
-#include "support/clipboard.h"
 #include "support/clock.h"
 #include "support/dialogs.h"
 

@@ -1,10 +1,11 @@
 #include "app/startup_work.h"
 
+#include "app/run_log.h"
+#include "platform/desktop_shortcut.h"
+#include "platform/user_folders.h"
 #include "support/random.h"
 #include "support/thread_guard.h"
-#include "update/desktop_shortcut.h"
 #include "update/notices.h"
-#include "update/user_folders.h"
 
 namespace clipmill {
 
@@ -19,7 +20,8 @@ UpdateServers updateServers(const OutsideAddresses& addresses) {
 StartupWork::StartupWork(Services services)
     : s_(std::move(services)),
       waiter_(clock_, stop_),
-      update_(SelfUpdate::Services{updateServers(s_.addresses), s_.programDir, s_.log, s_.view, s_.dialogs,
+      update_(SelfUpdate::Services{updateServers(s_.addresses), s_.programDir,
+                                   [&log = s_.log](const std::string& line) { log.write(line); }, s_.view, s_.dialogs,
                                    downloader_, waiter_}) {}
 
 StartupWork::~StartupWork() {

@@ -7,9 +7,9 @@
 
 #include "browser/account_browser.h"
 #include "browser/automation.h"
-#include "browser/memory_trim.h"
 #include "browser/page_profile.h"
 #include "browser/site_addresses.h"
+#include "platform/memory_trim.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
 #include "support/dialogs.h"

@@ -11,7 +11,7 @@
 #include "browser/failure_record.h"
 #include "browser/page_profile.h"
 #include "browser/publication.h"
-#include "support/clipboard.h"
+#include "platform/clipboard.h"
 
 namespace clipmill {
 

@@ -1,5 +1,7 @@
 #include "catalogue/category_lists.h"
 
+#include "catalogue/category_tree.h"
+
 namespace clipmill {
 namespace {
 

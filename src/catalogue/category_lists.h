@@ -1,6 +1,5 @@
 #pragma once
 
-#include "catalogue/category_tree.h"
 #include "settings/persistence.h"
 #include "settings/window_state.h"
 

@@ -10,8 +10,8 @@
 #include "browser/automation.h"
 #include "browser/page_profile.h"
 #include "catalogue/category_tree.h"
+#include "platform/clipboard.h"
 #include "settings/window_state.h"
-#include "support/clipboard.h"
 #include "support/clock.h"
 
 namespace clipmill {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/file_in_use.h"
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
+#include "platform/file_in_use.h"
 #include "support/dir_handle.h"
 #include "support/random.h"
 #include "support/utf8_text.h"

@@ -70,15 +70,6 @@ std::string sha256FileHex(const std::string& path) {
     });
 }
 
-std::string base64Encode(std::string_view bytes) {
-    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                        reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        static_cast<int>(bytes.size()));
-    out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return out;
-}
-
 std::optional<std::string> base64Decode(std::string_view text) {
     if (text.size() % 4 != 0) return std::nullopt;
     std::string out(3 * (text.size() / 4), '\0');

@@ -9,7 +9,6 @@ namespace clipmill::net {
 // Digests and encodings from libcrypto. Hex digits are lower case.
 std::string md5Hex(std::string_view bytes);
 std::string sha256Hex(std::string_view bytes);
-std::string base64Encode(std::string_view bytes);
 // Nothing when `text` is not Base64.
 std::optional<std::string> base64Decode(std::string_view text);
 

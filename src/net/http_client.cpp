@@ -8,7 +8,6 @@
 #include <regex>
 
 #include "net/curl_easy.h"
-#include "net/digest.h"
 #include "net/text_search.h"
 #include "support/gbk.h"
 #include "support/text_decoding.h"
@@ -125,7 +124,6 @@ void configureTransfer(CURL* curl, const HttpRequest& request, Exchange& exchang
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &exchange);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange);
-    if (!request.proxy.empty()) curl_easy_setopt(curl, CURLOPT_PROXY, request.proxy.c_str());
     setMethodAndBody(curl, request);
 }
 
@@ -138,7 +136,6 @@ Stage failedStage(CURLcode code, CURL* curl, const Exchange& exchange) {
     case CURLE_UNSUPPORTED_PROTOCOL:
         return Stage::urlParse;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_CONNECT:
         return Stage::connect;
     case CURLE_OPERATION_TIMEDOUT: {
@@ -197,10 +194,6 @@ bool addBytesStyleHeaders(CurlHeaderList& list, const HttpRequest& request) {
         if (!cookies.empty() && containsNoCase(cookies, "Cookie:")) cookies = replaceAll(cookies, "Cookie:", "");
         cookies = trimBlanks(cookies);
         if (!cookies.empty() && !list.append("Cookie: " + cookies)) return false;
-    }
-    if (!request.proxy.empty() && !request.proxyUser.empty() && request.proxyCredentialTarget == 1) {
-        const std::string credentials = utf8ToGbk(request.proxyUser + ":" + request.proxyPassword);
-        if (!list.append("Proxy-Authorization: Basic " + base64Encode(credentials))) return false;
     }
     const std::string block = requestHeaderBlock(request, HeaderStyle::bytes);
     for (std::string_view line : splitOn(block, "\r\n")) {
@@ -277,18 +270,6 @@ HttpResponse failedText(const char* text) {
     return response;
 }
 
-void setServerCredentials(CURL* curl, const std::string& user, const std::string& password) {
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
-}
-
-void setProxyCredentials(CURL* curl, const std::string& user, const std::string& password) {
-    curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, user.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, password.c_str());
-}
-
 // A GET of the whole body for fetchBytes and fetchJsonDocument; nullopt when nothing
 // usable came back (no answer, or an error status).
 std::optional<std::string> plainGet(const std::string& url, std::chrono::seconds limit, bool http10) {
@@ -330,12 +311,6 @@ HttpResponse requestBytes(const HttpRequest& request) {
     Exchange exchange;
     configureTransfer(curl.get(), request, exchange);
     setTimeLimits(curl.get(), exchange, requestTimeout(HeaderStyle::bytes, request.timeoutSeconds));
-    if (!request.proxy.empty() && !request.proxyUser.empty()) {
-        if (request.proxyCredentialTarget == 1)
-            setProxyCredentials(curl.get(), request.proxyUser, request.proxyPassword);
-        else
-            setServerCredentials(curl.get(), request.proxyUser, request.proxyPassword);
-    }
     CurlHeaderList headers;
     if (!addBytesStyleHeaders(headers, request)) return response;
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());
@@ -356,10 +331,6 @@ HttpResponse requestText(const HttpRequest& request) {
     Exchange exchange;
     configureTransfer(curl.get(), request, exchange);
     setTimeLimits(curl.get(), exchange, requestTimeout(HeaderStyle::text, request.timeoutSeconds));
-    if (!request.serverUser.empty() && !request.serverPassword.empty())
-        setServerCredentials(curl.get(), request.serverUser, request.serverPassword);
-    if (!request.proxyUser.empty() && !request.proxyPassword.empty())
-        setProxyCredentials(curl.get(), request.proxyUser, request.proxyPassword);
     CurlHeaderList headers;
     if (!addTextStyleHeaders(headers, textStyleBlock(request))) return failedText("710 设置协议头失败!");
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.get());

@@ -19,12 +19,6 @@ struct HttpRequest {
     std::optional<std::string> cookies;  // 'a=1; b=2', may itself start with "Cookie:"
     std::string extraHeaders;            // "Name: value" lines separated by CR LF
     bool noRedirect = false;
-    std::string proxy;  // "host:port"; empty = direct
-    std::string proxyUser;
-    std::string proxyPassword;
-    int proxyCredentialTarget = 1;  // requestBytes: 1 = the credentials are the proxy's, 0 = the server's
-    std::string serverUser;         // requestText: Basic credentials for the server
-    std::string serverPassword;
     int timeoutSeconds = 0;  // see requestTimeout
     bool mergeCookies = true;
     bool completeHeaders = true;

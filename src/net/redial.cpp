@@ -13,7 +13,6 @@
 
 #include "net/http_client.h"
 #include "net/text_search.h"
-#include "settings/window_state.h"
 
 namespace clipmill::net {
 
@@ -181,23 +180,23 @@ std::string Redialer::redialOnce(const std::string& entry, const std::string& us
     return connectionAddress(entry);
 }
 
-void redial(WindowState& window, Waiter& waiter, const std::string& ipEchoUrl) {
-    constexpr const char* kHint = "宽带_提示";
+void redial(const DialSettingsSource& settings, RedialPrompt& prompt, Waiter& waiter, const std::string& ipEchoUrl) {
     constexpr int kFurtherTries = 10;
     Redialer redialer(waiter);
     auto attempt = [&] {
-        return redialer.redialOnce(window.text("宽带_名称"), window.text("宽带_账号"), window.text("宽带_密码"));
+        const DialSettings now = settings();
+        return redialer.redialOnce(now.entry, now.user, now.password);
     };
-    window.setCaption(kHint, "当前ip：" + currentPublicIp(ipEchoUrl, [&] { return waiter.stopped(); }));
+    prompt.show("当前ip：" + currentPublicIp(ipEchoUrl, [&] { return waiter.stopped(); }));
     std::string result = attempt();
     for (int tries = 0; result.empty() && tries < kFurtherTries && !redialer.dialImpossible(); ++tries) {
         if (!waiter.waitSeconds(8)) return;
         result = attempt();
-        window.setCaption(kHint, "重新拨号失败，8秒后继续");
+        prompt.show("重新拨号失败，8秒后继续");
     }
     if (waiter.stopped()) return;
     const std::string outcome = result.empty() ? "\r\n自动拨号可能没有成功，请确认：" : "\r\n重播成功新ip：";
-    window.setCaption(kHint, window.caption(kHint) + outcome + result);
+    prompt.append(outcome + result);
 }
 
 }  // namespace clipmill::net

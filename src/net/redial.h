@@ -5,12 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
+#include "platform/child_process.h"
 #include "support/clock.h"
-
-namespace clipmill {
-class WindowState;
-}
 
 namespace clipmill::net {
 
@@ -51,9 +47,27 @@ private:
     bool impossible_ = false;
 };
 
+// What one redial attempt dials: the dial-up entry (the connection's id) and its account.
+struct DialSettings {
+    std::string entry;
+    std::string user;
+    std::string password;
+};
+// Gives the settings as they are now; asked again before every attempt.
+using DialSettingsSource = std::function<DialSettings()>;
+
+// Where a redial tells the user how it goes.
+class RedialPrompt {
+public:
+    virtual ~RedialPrompt() = default;
+    // Replaces the prompt's text.
+    virtual void show(const std::string& text) = 0;
+    // Adds to the end of the text the prompt shows now.
+    virtual void append(const std::string& text) = 0;
+};
+
 // The whole procedure: shows the current address, redials until it succeeds (up to ten more
-// tries, 8 s apart) and shows the outcome in the label 宽带_提示. The three settings are read at
-// each attempt. Ends within a second of a stop.
-void redial(WindowState& window, Waiter& waiter, const std::string& ipEchoUrl);
+// tries, 8 s apart) and adds the outcome to the prompt. Ends within a second of a stop.
+void redial(const DialSettingsSource& settings, RedialPrompt& prompt, Waiter& waiter, const std::string& ipEchoUrl);
 
 }  // namespace clipmill::net

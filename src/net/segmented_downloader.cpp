@@ -465,14 +465,6 @@ void SegmentedDownloader::stop(int taskIndex) {
     if (auto t = task(taskIndex)) changeState(*t, kStopRequested);
 }
 
-void SegmentedDownloader::pauseAll() {
-    for (int i = 1, n = taskCount(); i <= n; ++i) pause(i);
-}
-
-void SegmentedDownloader::resumeAll() {
-    for (int i = 1, n = taskCount(); i <= n; ++i) resume(i);
-}
-
 void SegmentedDownloader::stopAll() {
     for (int i = 1, n = taskCount(); i <= n; ++i) stop(i);
 }

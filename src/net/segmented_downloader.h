@@ -49,8 +49,6 @@ public:
     void pause(int taskIndex);
     void resume(int taskIndex);
     void stop(int taskIndex);
-    void pauseAll();
-    void resumeAll();
     void stopAll();
 
     int taskCount() const;

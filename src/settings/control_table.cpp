@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "accounts/account_table.h"
+#include "settings/account_columns.h"
 
 namespace clipmill {
 

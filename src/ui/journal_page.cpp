@@ -6,7 +6,7 @@
 #include <QMetaObject>
 #include <QVBoxLayout>
 
-#include "support/child_process.h"
+#include "platform/desktop_open.h"
 #include "support/thread_guard.h"
 #include "ui/qt_text.h"
 
@@ -123,7 +123,7 @@ JournalPage::JournalPage(std::filesystem::path journalFile, QWidget* parent)
     layout->addWidget(counts_);
     layout->addWidget(table_, 1);
 
-    open_ = [](const std::string& folder) { startDetached({"xdg-open", folder}); };
+    open_ = [](const std::string& folder) { openWithDesktop(folder); };
     auto refilter = [this] {
         const std::string account = accounts_->currentIndex() <= 0 ? std::string() : fromQt(accounts_->currentText());
         const std::string day = days_->currentIndex() <= 0 ? std::string() : fromQt(days_->currentText());

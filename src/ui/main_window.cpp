@@ -13,8 +13,8 @@
 #include "browser/cookie_login.h"
 #include "catalogue/category_lists.h"
 #include "catalogue/category_refresh.h"
-#include "settings/persistence.h"
 #include "settings/control_table.h"
+#include "settings/persistence.h"
 #include "ui/qt_text.h"
 #include "ui/window_builder.h"
 
@@ -169,10 +169,9 @@ void MainWindow::refreshCategoriesInBackground() {
 void MainWindow::addJournalPage() {
     QWidget* page = controls_.widget("发布记录");
     if (!page) return;
-    journalPage_ = new JournalPage(program_.journal().file(), page);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(8, 8, 8, 8);
-    layout->addWidget(journalPage_);
+    layout->addWidget(new JournalPage(program_.journal().file(), page));
 }
 
 void MainWindow::startUp() { program_.loadListsInBackground(); }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "accounts/list_operations.h"
-#include "app/global_hotkey.h"
 #include "app/program.h"
+#include "platform/global_hotkey.h"
 #include "ui/built_controls.h"
 #include "ui/folder_picker.h"
 #include "ui/journal_page.h"
@@ -26,9 +26,6 @@ public:
     explicit MainWindow(Program& program, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const BuiltControls& controls() const { return controls_; }
-    // The page "发布记录".
-    JournalPage* journalPage() const { return journalPage_; }
     // The folder browser of the two "浏览" buttons; tests script it.
     FolderPicker& folderPicker() { return folderPicker_; }
     // Waits until the work the window started on threads of its own has ended.
@@ -71,7 +68,6 @@ private:
     std::unique_ptr<TaskThreads> tasks_;
     std::unique_ptr<GlobalHotKey> hotKey_;
     std::function<void(int)> terminate_;
-    JournalPage* journalPage_ = nullptr;
     StateLines* stateLines_ = nullptr;
 };
 

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "support/clipboard.h"
+#include "platform/clipboard.h"
 
 namespace clipmill::ui {
 

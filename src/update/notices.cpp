@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "net/http_client.h"
+#include "platform/desktop_open.h"
 #include "support/atomic_file.h"
-#include "support/child_process.h"
 #include "support/dialogs.h"
 #include "support/gbk.h"
 #include "update/startup_view.h"
@@ -67,7 +67,7 @@ void showQuoteOfTheDay(const std::string& quoteUrl, StartupView& view) {
 void openAdvertisement(const std::string& link, Dialogs& dialogs) {
     if (link.empty()) return;
     if (link.starts_with("http")) {
-        startDetached({"xdg-open", link});
+        openWithDesktop(link);
         return;
     }
     dialogs.information(link);

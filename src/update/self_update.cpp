@@ -3,17 +3,16 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/run_log.h"
-#include "app/version.h"
 #include "net/digest.h"
 #include "net/http_client.h"
 #include "net/segmented_downloader.h"
+#include "platform/child_process.h"
+#include "platform/desktop_shortcut.h"
+#include "platform/user_folders.h"
 #include "settings/window_state.h"
-#include "support/child_process.h"
 #include "support/dialogs.h"
-#include "update/desktop_shortcut.h"
+#include "support/version.h"
 #include "update/startup_view.h"
-#include "update/user_folders.h"
 
 namespace clipmill {
 
@@ -62,11 +61,11 @@ void showVersionLoop(const UpdateServers& servers, WindowState& window, Waiter& 
 }
 
 void SelfUpdate::startupUpdateStep() {
-    s_.log.write(std::string("显示版本号") + kProgramVersion);
+    s_.log(std::string("显示版本号") + kProgramVersion);
     s_.view.setStatusPart(0, std::string("版本v") + kProgramVersion);
     if (s_.servers.configured()) {
         const std::string upToDate = checkVersion(latestVersion(s_.servers));
-        s_.log.write("版本检查结果1是最新版：" + upToDate);
+        s_.log("版本检查结果1是最新版：" + upToDate);
         if (upToDate == "0") runUpdate();
     }
     if (s_.programDir.string().starts_with("C"))
@@ -89,14 +88,14 @@ std::string SelfUpdate::probeServers() {
 void SelfUpdate::runUpdate() {
     if (!s_.servers.configured()) return;
     const std::string base = probeServers();
-    s_.log.write("启动升级程序检查");
+    s_.log("启动升级程序检查");
     const net::JsonDocument index = net::fetchJsonDocument(s_.servers.indexUrl(base), kIndexLimit);
-    s_.log.write("升级文件获取到数据");
+    s_.log("升级文件获取到数据");
     const std::string version = index.value("版本");
     // An index that could not be read names no new version: nothing to offer.
     if (version.empty()) return;
     const std::string prompt = "发现新版本：v" + version + "，更新内容：\r\n" + index.value("更新说明");
-    s_.log.write("提醒用户升级");
+    s_.log("提醒用户升级");
     if (!s_.dialogs.confirmOkCancel(prompt, "发现新版本，是否更新")) return;
     startDownload(index.value("下载地址"), index.value("文件名"), index.value("sha256"));
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,7 +12,6 @@
 namespace clipmill {
 
 class Dialogs;
-class RunLog;
 class StartupView;
 class WindowState;
 
@@ -39,13 +39,16 @@ std::string progressText(std::int64_t done, std::int64_t total);
 // of the main window's status bar. Returns when the waiter is stopped.
 void showVersionLoop(const UpdateServers& servers, WindowState& window, Waiter& waiter);
 
+// Where the update notes its milestones, one line each: the program's run log.
+using MilestoneLog = std::function<void(const std::string& line)>;
+
 // The update check at start-up and the self-update it may lead to.
 class SelfUpdate {
 public:
     struct Services {
         UpdateServers servers;
         std::filesystem::path programDir;
-        RunLog& log;
+        MilestoneLog log;
         StartupView& view;
         Dialogs& dialogs;  // boxes owned by the start-up window
         net::SegmentedDownloader& downloader;

@@ -11,7 +11,7 @@
 #include "fixtures/maker_server.h"
 #include "fixtures/poll_until.h"
 #include "fixtures/temp_dir.h"
-#include "support/child_process.h"
+#include "platform/child_process.h"
 #include "update/error_report.h"
 
 namespace clipmill::testing {

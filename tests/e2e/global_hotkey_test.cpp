@@ -1,4 +1,4 @@
-#include "app/global_hotkey.h"
+#include "platform/global_hotkey.h"
 
 #include <gtest/gtest.h>
 

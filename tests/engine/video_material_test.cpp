@@ -12,12 +12,12 @@
 #include <deque>
 #include <set>
 
-#include "engine/file_in_use.h"
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
 #include "engine/scripted_draw.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
+#include "platform/file_in_use.h"
 #include "settings/control_table.h"
 
 namespace clipmill::testing {

@@ -8,7 +8,7 @@
 #include "fixtures/practice_http_server.h"
 #include "fixtures/temp_dir.h"
 #include "net/http_client.h"
-#include "support/child_process.h"
+#include "platform/child_process.h"
 #include "support/gbk.h"
 
 namespace clipmill::net {

@@ -11,8 +11,6 @@
 #include "fixtures/stand_in_nmcli.h"
 #include "fixtures/temp_dir.h"
 #include "net/redial.h"
-#include "settings/control_table.h"
-#include "settings/window_state.h"
 
 namespace clipmill::net {
 namespace {
@@ -23,17 +21,28 @@ using clipmill::testing::ScopedEnv;
 using clipmill::testing::StandInNetworkManager;
 using clipmill::testing::TempDir;
 
+// The prompt as a label shows it.
+class TextPrompt final : public RedialPrompt {
+public:
+    void show(const std::string& text) override { text_ = text; }
+    void append(const std::string& text) override { text_ += text; }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_ = "标签";
+};
+
 class Redial : public ::testing::Test {
 protected:
-    Redial() : window(controlTable()), waiter(clock, stop) {
-        window.setText("宽带_名称", "宽带连接");
-        window.setText("宽带_账号", "user01");
-        window.setText("宽带_密码", "s3cret pass");
+    Redial() : waiter(clock, stop) {}
+    void redialNow(Waiter& on) {
+        redial([this] { return settings; }, prompt, on, "");
     }
-    std::string hint() const { return window.caption("宽带_提示"); }
+    std::string hint() const { return prompt.text(); }
 
     StandInNetworkManager nm;
-    WindowState window;
+    DialSettings settings{"宽带连接", "user01", "s3cret pass"};
+    TextPrompt prompt;
     FakeClock clock;
     StopSignal stop;
     Waiter waiter;
@@ -41,7 +50,7 @@ protected:
 
 TEST_F(Redial, ConnectedAsTheEntryHangsUpThenDialsAndReportsTheConnectionsAddress) {
     nm.setActive("Wired connection 1\n宽带连接\n");
-    redial(window, waiter, "");
+    redialNow(waiter);
     EXPECT_EQ(hint(), "当前ip：\r\n重播成功新ip：100.64.7.9");
     const std::vector<std::string> calls = nm.calls();
     ASSERT_EQ(calls.size(), 5u);
@@ -58,7 +67,7 @@ TEST_F(Redial, ConnectedAsTheEntryHangsUpThenDialsAndReportsTheConnectionsAddres
 
 TEST_F(Redial, OnlineThroughAnotherConnectionDoesNotHangUp) {
     nm.setActive("Wired connection 1\n");
-    redial(window, waiter, "");
+    redialNow(waiter);
     EXPECT_EQ(nm.count("connection down"), 0);
     EXPECT_EQ(hint(), "当前ip：\r\n重播成功新ip：100.64.7.9");
 }
@@ -66,7 +75,7 @@ TEST_F(Redial, OnlineThroughAnotherConnectionDoesNotHangUp) {
 TEST_F(Redial, TheSecondAttemptSucceedsAfterOneEightSecondWait) {
     nm.failDials(2);  // both dials of the first attempt
     const Millis started = clock.now();
-    redial(window, waiter, "");
+    redialNow(waiter);
     EXPECT_EQ(hint(), "重新拨号失败，8秒后继续\r\n重播成功新ip：100.64.7.9");
     EXPECT_EQ(clock.now() - started, Millis(8000));
     EXPECT_EQ(nm.count("connection up"), 3);
@@ -75,7 +84,7 @@ TEST_F(Redial, TheSecondAttemptSucceedsAfterOneEightSecondWait) {
 TEST_F(Redial, NeverSucceedingGivesUpAfterElevenAttemptsAndTenWaits) {
     nm.failDials(1000);
     const Millis started = clock.now();
-    redial(window, waiter, "");
+    redialNow(waiter);
     EXPECT_EQ(hint(), "重新拨号失败，8秒后继续\r\n自动拨号可能没有成功，请确认：");
     EXPECT_EQ(clock.now() - started, Millis(80000));
     EXPECT_EQ(nm.count("connection up"), 22);  // two dials per attempt
@@ -94,20 +103,33 @@ TEST(RedialImpossible, AMachineThatCanNeverDialFailsAtOnce) {
     for (const auto& c : cases) {
         StandInNetworkManager nm;
         if (!c.networkManagerRunning) nm.stopNetworkManager();
-        WindowState window(controlTable());
-        window.setText("宽带_名称", c.entry);
+        TextPrompt prompt;
         FakeClock clock;
         StopSignal stop;
         Waiter waiter(clock, stop);
-        redial(window, waiter, "");
-        EXPECT_EQ(window.caption("宽带_提示"), "当前ip：\r\n自动拨号可能没有成功，请确认：") << c.what;
+        redial([&] { return DialSettings{c.entry, "", ""}; }, prompt, waiter, "");
+        EXPECT_EQ(prompt.text(), "当前ip：\r\n自动拨号可能没有成功，请确认：") << c.what;
         EXPECT_EQ(clock.now(), Millis(0)) << c.what;
         EXPECT_LE(nm.count("connection up"), 1) << c.what;
     }
 }
 
+TEST_F(Redial, EachAttemptDialsWithTheSettingsOfThatMoment) {
+    nm.failDials(2);  // both dials of the first attempt
+    int asked = 0;
+    auto settingsNow = [&] {
+        ++asked;
+        return DialSettings{"宽带连接", "user0" + std::to_string(asked), "pw" + std::to_string(asked)};
+    };
+    redial(settingsNow, prompt, waiter, "");
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(nm.read("password_lines"), "pppoe.password:pw1\npppoe.password:pw1\npppoe.password:pw2\n");
+    EXPECT_EQ(nm.count("connection modify id 宽带连接 pppoe.username user02"), 1);
+    EXPECT_EQ(hint(), "重新拨号失败，8秒后继续\r\n重播成功新ip：100.64.7.9");
+}
+
 TEST_F(Redial, ThePasswordTravelsOnlyInAPrivateFileThatIsRemoved) {
-    redial(window, waiter, "");
+    redialNow(waiter);
     EXPECT_EQ(nm.read("password_modes"), "600\n");
     EXPECT_EQ(nm.read("password_lines"), "pppoe.password:s3cret pass\n");
     for (const auto& call : nm.calls()) {
@@ -119,12 +141,12 @@ TEST_F(Redial, ThePasswordTravelsOnlyInAPrivateFileThatIsRemoved) {
 
 TEST(RedialWithoutNmcli, FailsAtOnce) {
     ScopedEnv path("PATH", "/nonexistent");
-    WindowState window(controlTable());
+    TextPrompt prompt;
     FakeClock clock;
     StopSignal stop;
     Waiter waiter(clock, stop);
-    redial(window, waiter, "");
-    EXPECT_EQ(window.caption("宽带_提示"), "当前ip：\r\n自动拨号可能没有成功，请确认：");
+    redial([] { return DialSettings{"宽带连接", "user01", "pw"}; }, prompt, waiter, "");
+    EXPECT_EQ(prompt.text(), "当前ip：\r\n自动拨号可能没有成功，请确认：");
     EXPECT_EQ(clock.now(), Millis(0));
 }
 
@@ -137,7 +159,7 @@ TEST_F(Redial, StopEndsTheRedialWithinASecond) {
         stop.request();
     });
     const auto started = std::chrono::steady_clock::now();
-    redial(window, realWaiter, "");
+    redialNow(realWaiter);
     const auto took = std::chrono::steady_clock::now() - started;
     stopper.join();
     EXPECT_LT(took, std::chrono::seconds(3));  // a full redial would take 80 s

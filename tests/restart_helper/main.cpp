@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
 
 namespace fs = std::filesystem;
 

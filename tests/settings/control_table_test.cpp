@@ -6,7 +6,6 @@
 #include <map>
 #include <set>
 
-#include "accounts/account_table.h"
 #include "fixtures/account_list_texts.h"
 #include "settings/window_state.h"
 

@@ -1,7 +1,6 @@
 #include <QAbstractButton>
 
 #include "settings/ini_file.h"
-#include "settings/persistence.h"
 #include "window_fixture.h"
 
 namespace clipmill::ui::testing {

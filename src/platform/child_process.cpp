@@ -1,4 +1,4 @@
-#include "support/child_process.h"
+#include "platform/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

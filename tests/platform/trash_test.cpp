@@ -1,4 +1,4 @@
-#include "accounts/trash.h"
+#include "platform/trash.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/global_hotkey.h"
+#include "platform/global_hotkey.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

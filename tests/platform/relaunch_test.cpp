@@ -1,4 +1,4 @@
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "fixtures/poll_until.h"
 #include "fixtures/scoped_env.h"
 #include "fixtures/temp_dir.h"
-#include "support/child_process.h"
+#include "platform/child_process.h"
 
 namespace clipmill::testing {
 namespace {
@@ -36,7 +36,7 @@ TEST(Relaunch, MissingProgramDoesNothing) {
 
 TEST(Relaunch, ProgramFileIsThisTestProgram) {
     const ProgramFile self = programFileOfThisProcess();
-    EXPECT_EQ(self.name, "test_app");
+    EXPECT_EQ(self.name, "test_platform");
     EXPECT_TRUE(std::filesystem::equivalent(self.path(), "/proc/self/exe"));
 }
 

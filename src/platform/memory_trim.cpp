@@ -1,4 +1,4 @@
-#include "browser/memory_trim.h"
+#include "platform/memory_trim.h"
 
 #include <malloc.h>
 

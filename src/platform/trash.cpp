@@ -1,4 +1,4 @@
-#include "accounts/trash.h"
+#include "platform/trash.h"
 
 #include <fcntl.h>
 #include <pwd.h>

@@ -1,9 +1,9 @@
-#include "update/user_folders.h"
+#include "platform/user_folders.h"
 
 #include <chrono>
 #include <cstdlib>
 
-#include "support/child_process.h"
+#include "platform/child_process.h"
 
 namespace clipmill {
 

@@ -1,4 +1,4 @@
-#include "engine/file_in_use.h"
+#include "platform/file_in_use.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "update/desktop_shortcut.h"
+#include "platform/desktop_shortcut.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "app/relaunch.h"
+#include "platform/relaunch.h"
 
 #include <fcntl.h>
 #include <signal.h>
