@@ -15,7 +15,7 @@
 #include "engine/title_pool.h"
 #include "engine/unfinished_publications.h"
 #include "engine/video_material.h"
-#include "platform/child_process.h"
+#include "platform/desktop_open.h"
 #include "settings/control_table.h"
 #include "settings/persistence.h"
 #include "support/thread_guard.h"
@@ -86,7 +86,7 @@ bool Program::redialTest(Waiter& waiter) {
     return true;
 }
 
-void Program::openProgramFolder() { startDetached({"xdg-open", window_.caption(kProgramFolderLabel)}); }
+void Program::openProgramFolder() { openWithDesktop(window_.caption(kProgramFolderLabel)); }
 
 bool Program::restart() { return restartProgram(programFile_); }
 

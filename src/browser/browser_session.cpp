@@ -4,6 +4,7 @@
 
 #include "browser/interrupt.h"
 #include "browser/submit_confirmation.h"
+#include "support/version.h"
 
 namespace clipmill {
 
@@ -17,7 +18,6 @@ constexpr int kBrowserCountPart = 2;
 constexpr const char* kBrowserPathField = "编辑框_google";
 constexpr const char* kInitButton = "按钮_手动初始化";
 constexpr const char* kVersionLabel = "标签_版本";
-constexpr const char* kProgramVersion = "8.8";
 constexpr ScreenSize kFallbackScreen{1920, 1080};
 
 std::string versionMember(const rapidjson::Document& doc, const char* name) {
