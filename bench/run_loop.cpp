@@ -71,7 +71,7 @@ Measured runAttempts(const fs::path& video, PublicationJournal& journal, const B
             const int done = ++attempts;
             if (done >= budget.attempts || std::chrono::steady_clock::now() - started >= budget.time)
                 context.waiter.stopSignal().request();
-            return {Verdict::NotPublished, uploadStalledFailure("")};
+            return outcomeOf(Verdict::NotPublished, uploadStalledFailure(""));
         }
     };
     struct NoRedial : Redialer {

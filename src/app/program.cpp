@@ -43,7 +43,7 @@ struct Program::Services {
           browser(BrowserSession::Services{automation, program.window_, program.desktop_.dialogs, program.clock_,
                                            program.programDir_.string(), loadSiteAddresses(program.programDir_),
                                            program.desktop_.screenSize, &profiles}),
-          publisher(PageTools{automation, browser, program.desktop_.clipboard}, classicLayout(), &profiles,
+          publisher(PageTools{automation, browser, program.desktop_.clipboard, {}}, classicLayout(), &profiles,
                     failureRecordsRoot(program.programDir_)),
           redialer(program.window_, loadOutsideAddresses(program.programDir_).ipEcho) {}
 

@@ -204,7 +204,7 @@ public:
         const SubmitSign sign = clickUntilDecided();
         if (sign == SubmitSign::Left) {
             work_.title("已发表");
-            return {Verdict::Published, {}, "页面离开上传页：" + work_.trace().addressAfterSubmit};
+            return publishedWith("页面离开上传页：" + work_.trace().addressAfterSubmit);
         }
         PublishOutcome outcome = failed(sign);
         if (sign == SubmitSign::Gone || sign == SubmitSign::SignedOut) return outcome;
@@ -284,11 +284,11 @@ private:
         switch (sign) {
             case SubmitSign::Gone:
                 work_.fail(browserGoneFailure());
-                return {Verdict::Unknown, work_.failure(), work_.trace().addressAfterSubmit};
+                return outcomeOf(Verdict::Unknown, work_.failure(), work_.trace().addressAfterSubmit);
             case SubmitSign::SignedOut: work_.fail(bannedFailure()); break;
             case SubmitSign::TooFrequent:
                 work_.fail(tooFrequentFailure());
-                return {Verdict::Refused, work_.failure()};
+                return outcomeOf(Verdict::Refused, work_.failure());
             case SubmitSign::Verification:
                 work_.fail(work_.stopped() ? stoppedFailure() : verificationFailure());
                 break;
@@ -298,7 +298,7 @@ private:
                     work_.fail(elementMissingFailure(role::kSubmit, work_.selector(role::kSubmit)));
                 work_.fail(submitRefusedFailure());
         }
-        return {Verdict::NotPublished, work_.failure()};
+        return outcomeOf(Verdict::NotPublished, work_.failure());
     }
 
     PageWork& work_;

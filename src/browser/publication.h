@@ -28,6 +28,18 @@ struct PublishOutcome {
     bool published() const { return verdict == Verdict::Published; }
 };
 
+inline PublishOutcome outcomeOf(Verdict verdict, FailureReason reason, std::string evidence = {}) {
+    PublishOutcome outcome;
+    outcome.verdict = verdict;
+    outcome.reason = std::move(reason);
+    outcome.evidence = std::move(evidence);
+    return outcome;
+}
+
+inline PublishOutcome publishedWith(std::string evidence) {
+    return outcomeOf(Verdict::Published, {}, std::move(evidence));
+}
+
 // What the page asks the run while it works one job.
 struct PublishContext {
     Waiter& waiter;                       // every wait of the page; false = Stop

@@ -220,13 +220,12 @@ private:
     }
 
     PublishContext publishContext(const VideoIdentity& video) {
-        PublishContext context{waiter_, [this] { return giveUpDue(); }, owner_.giveUpSeconds_.load()};
-        context.onSubmitting = [this, video](const std::string& landed) {
+        auto submitting = [this, video](const std::string& landed) {
             JournalEntry entry = entryFor(kEventSubmitting, video);
             entry.landedAddress = landed;
             append(std::move(entry));
         };
-        return context;
+        return PublishContext{waiter_, [this] { return giveUpDue(); }, owner_.giveUpSeconds_.load(), submitting};
     }
 
     JobAccount jobAccount(int row) {

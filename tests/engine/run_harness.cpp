@@ -52,7 +52,7 @@ std::vector<std::string> ScriptedMaterial::disposed() const {
 namespace {
 
 PublishOutcome givenUp(const PublishContext& context) {
-    PublishOutcome outcome{Verdict::NotPublished, givenUpFailure(context.giveUpSeconds)};
+    PublishOutcome outcome = outcomeOf(Verdict::NotPublished, givenUpFailure(context.giveUpSeconds));
     outcome.gaveUp = true;
     return outcome;
 }
@@ -61,7 +61,7 @@ PublishOutcome givenUp(const PublishContext& context) {
 std::optional<PublishOutcome> spend(int seconds, PublishContext& context) {
     for (int s = 0; s < seconds; ++s) {
         if (context.giveUpNow()) return givenUp(context);
-        if (!context.waiter.waitSeconds(1)) return PublishOutcome{Verdict::NotPublished, stoppedFailure()};
+        if (!context.waiter.waitSeconds(1)) return outcomeOf(Verdict::NotPublished, stoppedFailure());
     }
     if (context.giveUpNow()) return givenUp(context);
     return std::nullopt;
@@ -93,11 +93,11 @@ PublishOutcome ScriptedPublisher::publish(const UploadJob& job, PublishContext& 
         tail = tail_;
         failure = failure_;
     }
-    if (result != 1) return {Verdict::NotPublished, {failure, failureText(failure)}};
+    if (result != 1) return outcomeOf(Verdict::NotPublished, {failure, failureText(failure)});
     if (context.onSubmitting) context.onSubmitting("http://127.0.0.1:1/video/upload.html");
     if (afterSubmit) afterSubmit(call);
     // The page lingers on the fresh form; nothing it meets now undoes the publication.
-    PublishOutcome published{Verdict::Published, {}, "scripted"};
+    PublishOutcome published = publishedWith("scripted");
     if (auto early = spend(tail, context)) published.gaveUp = early->gaveUp;
     return published;
 }

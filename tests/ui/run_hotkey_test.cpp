@@ -30,6 +30,8 @@ TEST_F(WindowTest, AfterARunEndedByItselfOneHotKeyPressStartsANewRun) {
     clipmill::testing::runAndRead({"xdotool", "key", "ctrl+alt+k"});
     EXPECT_TRUE(runEnded(2)) << "started " << started.load();
     state.unsubscribe(listener);
+    window.reset();  // lets go of the key while its display is still there
+
 }
 
 }  // namespace
