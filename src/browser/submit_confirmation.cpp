@@ -28,10 +28,7 @@ SubmitWatch watchSubmit(const std::function<PageLook()>& look, const std::string
     for (int watched = 0; watched < watchMs; watched += kSubmitLookMs) {
         calm.waitMs(kSubmitLookMs);
         const PageLook seen = look();
-        if (!seen.address.empty()) {
-            watch.answered = true;
-            watch.lastAddress = seen.address;
-        }
+        if (!seen.address.empty()) watch.answered = true;
         watch.sign = judgeSubmit(seen, landed, loginPage);
         if (watch.sign != SubmitSign::Stayed) return watch;
     }

@@ -41,7 +41,6 @@ SubmitSign judgeSubmit(const PageLook& look, const std::string& landed, const st
 struct SubmitWatch {
     SubmitSign sign = SubmitSign::Stayed;
     bool answered = false;  // some look gave an address
-    std::string lastAddress;
 };
 
 // Looks every kSubmitLookMs until a look says more than Stayed, the browser is gone, or
