@@ -90,6 +90,34 @@ public:
     // Presses a key given as decimal text ("86") with modifiers held (1 Alt, 2 Ctrl, 4 Meta, 8 Shift).
     virtual int form_analog_keyboard_ex(int handle, const std::string& virtualKey, int modifiers) = 0;
 
+    // The driven tab's requests, as the browser's network events tell them. Recording starts
+    // with form_network_record (earlier requests are forgotten) and follows the driven tab.
+    struct NetworkExchange {
+        enum class State { Sent, Answered, Failed };
+        std::string method;  // "POST", "GET", ...
+        std::string url;
+        State state = State::Sent;
+        int status = 0;      // Answered: the HTTP status
+        std::string body;    // Answered: the answer's body as text (loading finished)
+        std::string error;   // Failed: the browser's error text
+    };
+    // 1 when recording started.
+    virtual int form_network_record(int handle) { return 0; }
+    // What was recorded since form_network_record, in the order the requests were sent.
+    virtual std::vector<NetworkExchange> form_network_exchanges(int handle) { return {}; }
+    // The target id of the driven tab, "" when none.
+    virtual std::string form_page_target(int handle) { return {}; }
+    // GETs `url` from inside the driven tab with the profile's cookies. The body of a 2xx
+    // answer; nothing on any other status, a network failure or after `timeoutMs`.
+    virtual std::optional<std::string> form_fetch_text(int handle, const std::string& url, int timeoutMs) {
+        return std::nullopt;
+    }
+    // The visible text of the browser's tab `targetId` (it need not be the driven one);
+    // nothing when the browser has no such tab or does not answer.
+    virtual std::optional<std::string> form_target_text(int handle, const std::string& targetId) {
+        return std::nullopt;
+    }
+
     // Which of the page's file inputs form_upload_file hands a file to.
     enum Chooser : int { kCoverChooser = 1, kVideoChooser = 2 };
     virtual int form_upload_file(int handle, int chooser, const std::string& path) = 0;
