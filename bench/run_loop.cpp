@@ -52,7 +52,9 @@ struct Measured {
 Measured runAttempts(const fs::path& video, PublicationJournal& journal, const Budget& budget) {
     struct Material : VideoMaterial {
         std::string video;
-        std::string selectVideo(const std::string&, int) override { return video; }
+        std::string selectVideo(const std::string&, int, const HeldBack& held) override {
+            return held.holds && held.holds(video) ? std::string() : video;
+        }
         bool disposeVideo(const std::string&) override { return false; }
     };
     struct Composer : JobComposer {

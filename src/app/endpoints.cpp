@@ -30,6 +30,11 @@ SiteAddresses loadSiteAddresses(const std::filesystem::path& programDir) {
     const IniFile ini = loadEndpointsFile(programDir);
     addresses.uploadPage = ini.value("site", "upload", addresses.uploadPage);
     addresses.loginPage = ini.value("site", "login", addresses.loginPage);
+    // A file that moves the upload page elsewhere (a practice site, a mirror) and names no
+    // identity or submissions address turns those checks off rather than ask the real site.
+    const bool ownSite = !ini.value("site", "upload", "").empty();
+    addresses.identity = ini.value("site", "identity", ownSite ? std::string() : addresses.identity);
+    addresses.archives = ini.value("site", "archives", ownSite ? std::string() : addresses.archives);
     return addresses;
 }
 

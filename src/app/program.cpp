@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <ctime>
 #include <thread>
 
 #include "accounts/account_file.h"
@@ -68,9 +69,29 @@ Program::Program(ProgramFile programFile, Desktop desktop)
       log_(programDir_ / "data"),
       journal_(programDir_ / "data" / "发布记录.jsonl"),
       services_(std::make_unique<Services>(*this)) {
-    auto readAccount = [](const fs::path& path, AccountRecord& record) { return readAccountFile(path, record); };
-    run_ = std::make_unique<RunController>(
-        RunEnvironment{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), readAccount, {}, &journal_});
+    startupCheck_ = startupChecked_.get_future().share();
+    run_ = std::make_unique<RunController>(runEnvironment());
+}
+
+RunEnvironment Program::runEnvironment() {
+    RunEnvironment env{clock_, window_, accounts_, services_->forRun(), store_.listFolder(), {}, {}, &journal_};
+    env.readAccountFile = [](const fs::path& path, AccountRecord& record) { return readAccountFile(path, record); };
+    env.writeAccountFile = [](const fs::path& path, const AccountRecord& record) {
+        return writeAccountFile(path, record);
+    };
+    env.submissionsOf = [this](const std::string& accountId) {
+        StopSignal never;
+        Waiter waiter(clock_, never);
+        return services_->browser.submissionsOf(accountId, waiter);
+    };
+    env.tellUser = [this](const std::string& text) { desktop_.dialogs.information(text); };
+    env.awaitStartupCheck = [this](Waiter& waiter) {
+        if (!startupCheckBegun_.load()) return true;
+        while (startupCheck_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            if (!waiter.waitMs(200)) return false;
+        return true;
+    };
+    return env;
 }
 
 Program::~Program() {
@@ -105,12 +126,28 @@ void Program::prepareMainWindow() {
     finishUnfinishedPublications();
 }
 
-// Before the window takes a Start: the disposal settings are restored by now.
+// The disposal settings are restored by now. The site and the browsers may take a while to
+// answer, so this runs beside the window; a run waits for it before it picks a video.
 void Program::finishUnfinishedPublications() {
-    BrowserSession& browser = services_->browser;
-    const AccountPages pages{[&browser](const std::string& accountId) { return browser.pageAddressOf(accountId); },
-                             browser.loginPage()};
-    finishOpenPublications(journal_, services_->material, pages, clock_);
+    startupCheckBegun_ = true;
+    loaders_.emplace_back([this] {
+        runGuarded("unfinished publications", [this] {
+            BrowserSession& browser = services_->browser;
+            AccountPages pages;
+            pages.tabText = [&browser](const std::string& accountId, const std::string& tabId) {
+                return browser.tabTextOf(accountId, tabId);
+            };
+            pages.successWords = services_->profiles.reload()->alternatives(role::kSuccessText);
+            pages.submissionsOf = [this](const std::string& accountId) {
+                StopSignal never;
+                Waiter waiter(clock_, never);
+                return services_->browser.submissionsOf(accountId, waiter);
+            };
+            finishOpenPublications(journal_, services_->material, pages,
+                                   [] { return static_cast<long long>(std::time(nullptr)); });
+        });
+        startupChecked_.set_value();
+    });
 }
 
 void Program::loadListsInBackground() {

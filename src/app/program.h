@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -81,6 +82,7 @@ private:
     struct Services;
 
     void finishUnfinishedPublications();
+    RunEnvironment runEnvironment();
 
     ProgramFile programFile_;
     std::filesystem::path programDir_;
@@ -94,6 +96,9 @@ private:
     std::unique_ptr<Services> services_;
     std::unique_ptr<RunController> run_;  // after the services: it stops its run before they go
     std::vector<std::thread> loaders_;
+    std::promise<void> startupChecked_;
+    std::shared_future<void> startupCheck_;
+    std::atomic<bool> startupCheckBegun_{false};
     std::atomic<bool> redialTestRunning_{false};
 };
 

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kProfilePrefix = "/huancun/Norvane";
 constexpr const char* kDefaultAccountId = "100";
 constexpr int kStartLoadTimeoutMs = 15000;
+constexpr int kFetchTimeoutMs = 15000;
 constexpr const char* kStatusBar = "状态条1";
 constexpr int kBrowserCountPart = 2;
 constexpr const char* kBrowserPathField = "编辑框_google";
@@ -115,9 +116,20 @@ std::string BrowserSession::landedUploadPage() const {
     return landed_;
 }
 
-std::string BrowserSession::pageAddressOf(const std::string& accountId) {
+std::optional<std::string> BrowserSession::tabTextOf(const std::string& accountId, const std::string& tabId) {
     const int found = services_.automation.form_find_started(profileDirectory(accountId));
-    return found > 0 ? services_.automation.form_get_page_url(found) : std::string();
+    if (found <= 0 || tabId.empty()) return std::nullopt;
+    return services_.automation.form_target_text(found, tabId);
+}
+
+std::optional<std::vector<SiteSubmission>> BrowserSession::submissionsOf(const std::string& accountId, Waiter& waiter) {
+    if (services_.addresses.archives.empty()) return std::nullopt;
+    InterruptScope interruptible(waiter.stopSignal());
+    int found = services_.automation.form_find_started(profileDirectory(accountId));
+    if (found <= 0 && tryStart(accountId, waiter) != 0)
+        found = services_.automation.form_find_started(profileDirectory(accountId));
+    if (found <= 0) return std::nullopt;
+    return readSiteSubmissions(services_.automation.form_fetch_text(found, services_.addresses.archives, kFetchTimeoutMs));
 }
 
 PageOpening BrowserSession::openUploadPage(const std::string& accountId, PublishContext& context) {

@@ -3,12 +3,15 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "browser/account_browser.h"
 #include "browser/automation.h"
 #include "browser/page_profile.h"
 #include "browser/site_addresses.h"
+#include "browser/site_answers.h"
 #include "platform/memory_trim.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
@@ -64,9 +67,13 @@ public:
     // The upload page's address, without query and fragment, as it was once it had loaded
     // for the current publication (after the site's redirects); "" before the first.
     std::string landedUploadPage() const;
-    // The address the browser running on the account's profile shows now; "" when no
-    // browser runs there or it does not answer. Starts and changes nothing.
-    std::string pageAddressOf(const std::string& accountId);
+    // The visible text of the tab `tabId` of the browser running on the account's profile;
+    // nothing when no browser runs there, it has no such tab or does not answer. Starts and
+    // changes nothing.
+    std::optional<std::string> tabTextOf(const std::string& accountId, const std::string& tabId);
+    // The account's submissions list, read with its cookies in the browser on its own profile
+    // (started when none runs there); nothing when it could not be read or the check is off.
+    std::optional<std::vector<SiteSubmission>> submissionsOf(const std::string& accountId, Waiter& waiter);
     // The sign-in page's address: page.ini's, else the site's.
     std::string loginPage() const;
 

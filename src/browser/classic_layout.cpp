@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "browser/interrupt.h"
-#include "browser/submit_confirmation.h"
+#include "browser/confirmed_submit.h"
 #include "support/web_address.h"
 
 namespace clipmill {
@@ -15,10 +15,6 @@ constexpr int kEnterKey = 13;
 constexpr int kCtrl = 2;
 constexpr int kMostCoverRetries = 10;
 constexpr int kMostCoverLoadingSeconds = 16;
-constexpr int kMostSubmitClicks = 3;
-// A challenge solved is followed by another click; a site that keeps asking is given up.
-constexpr int kMostVerifications = 5;
-constexpr const char* kVerificationTitle = "需要人工验证，完成后自动继续";
 
 bool fileExists(const std::string& path) {
     std::error_code ec;
@@ -190,122 +186,6 @@ bool writeTitle(PageWork& work) {
     return work.wait(1000);
 }
 
-// The submit and what follows it: roles submit, verification, too_frequent, login_page.
-class ClassicSubmit {
-public:
-    explicit ClassicSubmit(PageWork& work) : work_(work), browser_(work.automation()) {}
-
-    PublishOutcome run() {
-        work_.enterStep("发布");
-        work_.title("开始发布");
-        landed_ = work_.landedAddress();
-        work_.trace().addressBeforeSubmit = landed_;
-        if (work_.context().onSubmitting) work_.context().onSubmitting(landed_);
-        const SubmitSign sign = clickUntilDecided();
-        if (sign == SubmitSign::Left) {
-            work_.title("已发表");
-            return publishedWith("页面离开上传页：" + work_.trace().addressAfterSubmit);
-        }
-        PublishOutcome outcome = failed(sign);
-        if (sign == SubmitSign::Gone || sign == SubmitSign::SignedOut) return outcome;
-        work_.takeSnapshot();  // before the page is reloaded below
-        browser_.form_js_dialog_overwrite(work_.handle());
-        browser_.form_forward_url(work_.handle(), work_.browser().addresses().uploadPage);
-        return outcome;
-    }
-
-private:
-    std::string loginPage() const {
-        const std::string& configured = work_.profile().text(role::kLoginPage);
-        return configured.empty() ? work_.browser().addresses().loginPage : configured;
-    }
-
-    // The page shows that the account posts too often, in one of the profile's wordings.
-    // Its visible text only: the page's scripts hold such wordings too.
-    bool refusedAsTooFrequent() {
-        const std::vector<std::string> wordings = work_.profile().alternatives(role::kTooFrequent);
-        if (wordings.empty()) return false;
-        const std::string shown = browser_.form_dom_gettext(work_.handle(), "body", 0);
-        return std::any_of(wordings.begin(), wordings.end(),
-                           [&shown](const std::string& w) { return shown.find(w) != std::string::npos; });
-    }
-
-    // One look at the page; what the site says is read only while the page stays put.
-    PageLook look() {
-        PageLook seen;
-        seen.address = browser_.form_get_page_url(work_.handle());
-        if (!seen.address.empty()) work_.trace().addressAfterSubmit = seen.address;
-        if (seen.address.empty()) {
-            seen.reachable = browser_.form_session_isconnected(work_.handle()) == 1;
-        } else if (addressWithoutQuery(seen.address) == landed_) {
-            seen.tooFrequent = refusedAsTooFrequent();
-            seen.verification = !seen.tooFrequent && work_.present(role::kVerification);
-        }
-        return seen;
-    }
-
-    SubmitSign lookOnce() { return judgeSubmit(look(), landed_, loginPage()); }
-
-    SubmitSign watch() {
-        StopSignal never;
-        InterruptScope unstoppable(never);
-        return watchSubmit([this] { return look(); }, landed_, loginPage(), work_.context().waiter.clock()).sign;
-    }
-
-    // The site asks for a challenge the user solves in the account's browser. Stayed once
-    // it is gone (the click is to be made again), Left when solving it published the video,
-    // Verification when Stop or the give-up limit came first.
-    SubmitSign awaitVerification() {
-        work_.title(kVerificationTitle);
-        for (;;) {
-            if (!work_.wait(1000)) return SubmitSign::Verification;
-            if (work_.givingUp()) return SubmitSign::Verification;
-            const SubmitSign sign = lookOnce();
-            if (sign != SubmitSign::Verification) return sign;
-        }
-    }
-
-    SubmitSign clickUntilDecided() {
-        SubmitSign sign = SubmitSign::Stayed;
-        int verifications = 0;
-        for (int clicks = 1; clicks <= kMostSubmitClicks + 1 && !work_.stopped(); ++clicks) {
-            work_.click(role::kSubmit, work_.position(role::kSubmit));
-            sign = watch();
-            if (sign == SubmitSign::Verification && ++verifications <= kMostVerifications) {
-                sign = awaitVerification();
-                if (sign == SubmitSign::Stayed) --clicks;  // solved: this click did not count
-            }
-            if (sign != SubmitSign::Stayed) break;
-        }
-        return sign;
-    }
-
-    PublishOutcome failed(SubmitSign sign) {
-        switch (sign) {
-            case SubmitSign::Gone:
-                work_.fail(browserGoneFailure());
-                return outcomeOf(Verdict::Unknown, work_.failure(), work_.trace().addressAfterSubmit);
-            case SubmitSign::SignedOut: work_.fail(bannedFailure()); break;
-            case SubmitSign::TooFrequent:
-                work_.fail(tooFrequentFailure());
-                return outcomeOf(Verdict::Refused, work_.failure());
-            case SubmitSign::Verification:
-                work_.fail(work_.stopped() ? stoppedFailure() : verificationFailure());
-                break;
-            default:
-                if (work_.stopped()) work_.fail(stoppedFailure());
-                if (work_.trace().missed(role::kSubmit))
-                    work_.fail(elementMissingFailure(role::kSubmit, work_.selector(role::kSubmit)));
-                work_.fail(submitRefusedFailure());
-        }
-        return outcomeOf(Verdict::NotPublished, work_.failure());
-    }
-
-    PageWork& work_;
-    BrowserAutomation& browser_;
-    std::string landed_;
-};
-
 }  // namespace
 
 const PageLayout& classicLayout() {
@@ -321,7 +201,7 @@ const PageLayout& classicLayout() {
             {"等待上传完成", {}, 0, waitUploadDone, false},
             {"写标题", {}, 0, writeTitle, false},
         },
-        [](PageWork& work) { return ClassicSubmit(work).run(); },
+        [](PageWork& work) { return ConfirmedSubmit(work, true).run(); },
     };
     return layout;
 }

@@ -15,6 +15,13 @@ inline constexpr const char* kFailSubmitRefused = "submit_refused";
 inline constexpr const char* kFailElementMissing = "element_missing";
 inline constexpr const char* kFailTooFrequent = "too_frequent";
 inline constexpr const char* kFailVerification = "verification";
+inline constexpr const char* kFailSiteRefused = "site_refused";          // the site answered with another code
+inline constexpr const char* kFailAnswerUnseen = "answer_unseen";        // a submit went out, no answer was seen
+inline constexpr const char* kFailNotFound = "not_found";                // the site's list of submissions lacks it
+inline constexpr const char* kFailWrongAccount = "wrong_account";        // the browser is logged in as another id
+inline constexpr const char* kFailIdentityUnknown = "identity_unknown";  // who is logged in could not be read
+inline constexpr const char* kFailJournal = "journal_failed";            // the journal could not be written
+inline constexpr const char* kFailUserNotPublished = "user_not_published";  // the user said the site lacks it
 
 // Why a publication failed: the journal's reason word and the short text the user sees.
 struct FailureReason {
@@ -33,6 +40,16 @@ FailureReason elementMissingFailure(const std::string& role, const std::string& 
 FailureReason tooFrequentFailure();
 FailureReason verificationFailure();
 FailureReason noVideoFailure();
+// The site's answer to a submit with a code other than 0, in its own words.
+FailureReason siteRefusal(int code, const std::string& message);
+FailureReason answerUnseenFailure();
+FailureReason notFoundFailure();
+FailureReason wrongAccountFailure(const std::string& expected, const std::string& found);
+FailureReason identityUnknownFailure();
+FailureReason journalFailure();
+
+// The site's codes for an account that posts too often: its turn ends.
+bool tooFrequentCode(int code);
 
 // The short text of a reason word without its details; the word itself when unknown.
 std::string failureText(const std::string& word);

@@ -56,6 +56,9 @@ inline constexpr const char* kPageReady = "page_ready";
 inline constexpr const char* kBanned = "banned";
 inline constexpr const char* kLoginPage = "login_page";
 inline constexpr const char* kTooFrequent = "too_frequent";
+inline constexpr const char* kSuccessText = "success_text";
+inline constexpr const char* kSubmitRequest = "submit_request";
+inline constexpr const char* kAnswerWait = "answer_wait_seconds";
 inline constexpr const char* kSubZoneOpening = "sub_zone_opening";
 inline constexpr const char* kSubZoneClosing = "sub_zone_closing";
 // Not in the table: the file inputs are found by what they accept.

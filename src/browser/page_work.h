@@ -43,6 +43,9 @@ public:
     // The upload page's address as it loaded for this publication, without query.
     const std::string& landedAddress() const { return landed_; }
     void setLandedAddress(std::string address) { landed_ = std::move(address); }
+    // The site's id of the account logged in, once read.
+    const std::string& siteId() const { return siteId_; }
+    void setSiteId(std::string id) { siteId_ = std::move(id); }
     PageTrace& trace() { return trace_; }
     const PageTrace& trace() const { return trace_; }
     const std::string& stepName() const { return step_; }
@@ -92,6 +95,7 @@ private:
     FailureReason failure_;
     std::string step_;
     std::string landed_;
+    std::string siteId_;
     int handle_ = 0;
     bool gaveUp_ = false;
 };

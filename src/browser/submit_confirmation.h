@@ -1,52 +1,71 @@
 #pragma once
 
-#include <functional>
 #include <string>
+#include <vector>
 
-#include "support/clock.h"
+#include "browser/automation.h"
+#include "browser/publication.h"
 
 namespace clipmill {
-
-// How long the page is watched after a click on submit before anything else is done, and
-// how often it is looked at. A slow answer is not to be taken for none; a browser that dies
-// right after the page left takes the proof with it, so it is looked at often.
-inline constexpr int kSubmitWatchMs = 10000;
-inline constexpr int kSubmitLookMs = 250;
 
 // Whether `address` is the upload page: the configured address, or the one the site landed
 // it on for this publication, both without query and fragment.
 bool isUploadPage(const std::string& address, const std::string& configured, const std::string& landed);
 
-// What the page showed at one look after a submit.
-struct PageLook {
-    std::string address;       // "" when the browser did not answer
-    bool reachable = true;     // false: the browser is gone, no later look can answer
-    bool tooFrequent = false;  // the site says the account posts too often
-    bool verification = false; // the site asks for a challenge
+// The site's answer as the submit request's body says it; not read when the body carries
+// no code (the classic page's answer).
+SiteAnswer readSiteAnswer(const std::string& body);
+
+// The page's submit request as the network showed it.
+struct SubmitRequest {
+    enum class State { None, Sent, Answered, Lost };
+    State state = State::None;
+    SiteAnswer answer;  // Answered: read when the body carried a code
+    bool sent() const { return state != State::None; }
+};
+
+// The submit request among the tab's exchanges since the click: the last POST whose address
+// contains `addressPart` (any POST when it is empty).
+SubmitRequest findSubmitRequest(const std::vector<BrowserAutomation::NetworkExchange>& exchanges,
+                                const std::string& addressPart);
+
+// What one look after a submit saw.
+struct SubmitLook {
+    bool reachable = true;        // false: the browser no longer answers
+    std::string address;          // "" when it did not answer
+    SubmitRequest request;
+    bool successShown = false;    // the page shows its own word of success
+    bool verification = false;    // the page shows a challenge
+    bool refusalShown = false;    // the page shows a refusal in words, with no code to read
+};
+
+// The addresses one submit is judged against.
+struct SubmitAddresses {
+    std::string beforeClick;      // read right before the click
+    std::string configured;       // the upload page's configured address
+    std::string landed;           // where the upload page loaded for this publication
+    std::string loginPage;
+    bool addressProves = false;   // the layout's page leaves its address on success
 };
 
 enum class SubmitSign {
-    Stayed,        // still on the landed upload page, no word from the site
-    Left,          // the page left the upload page: the site took the video
-    SignedOut,     // the page went to the login page: the submit did not count
+    Waiting,       // nothing proves anything yet
+    Accepted,      // the site's answer says it took the video
+    Refused,       // the site's answer, or its words on the page, say no
+    SuccessShown,  // the page shows its own word of success
+    Left,          // the page left the upload page (only where the layout's page does so)
+    SignedOut,     // the page went to the login page
+    Lost,          // the request went out and its answer never came
     Gone,          // the browser no longer answers
-    TooFrequent,   // the site refuses: the account posts too often
-    Verification,  // the site asks for a challenge first
+    Verification,  // a challenge waits for a person
 };
 
-// The one rule that reads a look after a submit. `landed` is the upload page's address as it
-// loaded, without query; `loginPage` the sign-in page's.
-SubmitSign judgeSubmit(const PageLook& look, const std::string& landed, const std::string& loginPage);
+// The one rule that reads a look after a submit, strongest evidence first.
+SubmitSign judgeSubmit(const SubmitLook& look, const SubmitAddresses& addresses);
 
-struct SubmitWatch {
-    SubmitSign sign = SubmitSign::Stayed;
-    bool answered = false;  // some look gave an address
-};
-
-// Looks every kSubmitLookMs until a look says more than Stayed, the browser is gone, or
-// `watchMs` passed. Stop does not cut this short: only the page can tell whether the site
-// has the video.
-SubmitWatch watchSubmit(const std::function<PageLook()>& look, const std::string& landed,
-                        const std::string& loginPage, Clock& clock, int watchMs = kSubmitWatchMs);
+// Whether the sign proves the site has the video.
+inline bool provesPublished(SubmitSign sign) {
+    return sign == SubmitSign::Accepted || sign == SubmitSign::SuccessShown || sign == SubmitSign::Left;
+}
 
 }  // namespace clipmill

@@ -32,6 +32,7 @@ struct CoverChoice {
 struct UploadJob {
     std::string accountId;
     std::string nickname;
+    std::string siteId;  // the site's id of the account as it was last seen; "" before its first publication
     std::string video;  // full path
 
     std::string title;  // what the title field shows at submit; the file's name for PageOwn

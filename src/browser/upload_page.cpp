@@ -3,9 +3,14 @@
 #include <ctime>
 
 #include "browser/interrupt.h"
+#include "browser/site_answers.h"
 #include "support/web_address.h"
 
 namespace clipmill {
+
+namespace {
+constexpr int kIdentityTimeoutMs = 15000;
+}  // namespace
 
 UploadPage::UploadPage(PageTools tools, const PageLayout& layout, PageProfileSource* profiles,
                        std::filesystem::path recordsRoot)
@@ -17,6 +22,7 @@ PublishOutcome UploadPage::publish(const UploadJob& job, PublishContext& context
     PageWork work(tools_, job, context, std::move(profile));
     PublishOutcome outcome = carryOut(work);
     outcome.gaveUp = outcome.gaveUp || work.gaveUp();
+    outcome.siteId = work.siteId();
     writeRecord(work, outcome);
     return outcome;
 }
@@ -33,6 +39,7 @@ PublishOutcome UploadPage::carryOut(PageWork& work) {
     }
     work.setLandedAddress(opening.landedAddress.empty() ? addressWithoutQuery(work.browser().addresses().uploadPage)
                                                          : opening.landedAddress);
+    if (std::optional<PublishOutcome> refused = confirmIdentity(work)) return *refused;
     for (const PageStep& step : layout_.steps) {
         if (step.applies && !step.applies(work.job())) continue;
         if (step.pauseBeforeMs > 0 && !work.wait(step.pauseBeforeMs)) return notPublished(work);
@@ -40,6 +47,33 @@ PublishOutcome UploadPage::carryOut(PageWork& work) {
         if (!step.run(work) || (step.checkAfter && !work.goOn())) return notPublished(work);
     }
     return layout_.submit(work);
+}
+
+// Nothing is done in a browser before the site says it is logged in as the job's account.
+// Nothing when it is (or the check is off); otherwise why not.
+std::optional<PublishOutcome> UploadPage::confirmIdentity(PageWork& work) {
+    const std::string& address = work.browser().addresses().identity;
+    if (address.empty()) {
+        work.trace().notes.push_back("未配置 [site] identity，未核对登录账号");
+        return std::nullopt;
+    }
+    const SiteIdentity identity =
+        readSiteIdentity(work.automation().form_fetch_text(work.handle(), address, kIdentityTimeoutMs));
+    PublishOutcome outcome;
+    switch (identity.state) {
+        case SiteIdentity::State::LoggedOut:
+            work.fail(bannedFailure());
+            outcome.accountUnusable = true;
+            break;
+        case SiteIdentity::State::Unreadable: work.fail(work.stopped() ? stoppedFailure() : identityUnknownFailure()); break;
+        case SiteIdentity::State::LoggedIn:
+            work.setSiteId(identity.id);
+            if (work.job().siteId.empty() || work.job().siteId == identity.id) return std::nullopt;
+            work.fail(wrongAccountFailure(work.job().siteId, identity.id));
+            break;
+    }
+    outcome.reason = work.failure();
+    return outcome;
 }
 
 // Stop wins over whatever a step said; a step that said nothing ended at the give-up limit.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "browser/page_work.h"
 #include "browser/publication.h"
@@ -20,6 +21,7 @@ public:
 
 private:
     PublishOutcome carryOut(PageWork& work);
+    std::optional<PublishOutcome> confirmIdentity(PageWork& work);
     PublishOutcome notPublished(PageWork& work, bool gaveUp = false);
     void writeRecord(PageWork& work, PublishOutcome& outcome);
 

@@ -65,6 +65,7 @@ UploadJob JobComposerImpl::composeJob(const JobAccount& account, const std::stri
     UploadJob job;
     job.accountId = account.id;
     job.nickname = account.nickname;
+    job.siteId = account.siteId;
     job.video = videoPath;
     if (settings_.单选框_转载.selected()) {
         job.originality = Originality::Repost;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <map>
 #include <sstream>
@@ -18,8 +19,7 @@ namespace clipmill {
 
 namespace {
 
-std::string localTimeText() {
-    const std::time_t now = std::time(nullptr);
+std::string localTimeText(std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);
     char text[32];
@@ -74,12 +74,25 @@ std::string journalLine(const JournalEntry& entry) {
     json.Int64(entry.video.size);
     json.Key("mtime_ns");
     json.Int64(entry.video.mtimeNs);
-    if (entry.event == kEventSubmitted) {
+    if (entry.event == kEventSubmitted || entry.event == kEventSubmitting || entry.event == kEventUnknown) {
         text("title", entry.title);
         text("zone", entry.zone);
         text("sub_zone", entry.subZone);
     }
+    if (entry.epoch != 0) {
+        json.Key("epoch");
+        json.Int64(entry.epoch);
+    }
+    if (entry.submittingEpoch != 0) {
+        json.Key("submitting_epoch");
+        json.Int64(entry.submittingEpoch);
+    }
     textIfAny("landed", entry.landedAddress);
+    textIfAny("tab", entry.tabId);
+    textIfAny("evidence", entry.evidence);
+    textIfAny("aid", entry.aid);
+    textIfAny("bvid", entry.bvid);
+    textIfAny("site_message", entry.siteMessage);
     textIfAny("reason", entry.reason);
     textIfAny("reason_text", entry.reasonText);
     textIfAny("record", entry.recordFolder);
@@ -103,15 +116,36 @@ std::optional<JournalEntry> parseJournalLine(const std::string& line) {
     entry.title = stringMember(doc, "title");
     entry.zone = stringMember(doc, "zone");
     entry.subZone = stringMember(doc, "sub_zone");
+    entry.epoch = integerMember(doc, "epoch", 0);
+    if (entry.epoch == 0) entry.epoch = epochOfLocalTime(entry.time);
+    entry.submittingEpoch = integerMember(doc, "submitting_epoch", 0);
     entry.landedAddress = stringMember(doc, "landed");
+    entry.tabId = stringMember(doc, "tab");
+    entry.evidence = stringMember(doc, "evidence");
+    entry.aid = stringMember(doc, "aid");
+    entry.bvid = stringMember(doc, "bvid");
+    entry.siteMessage = stringMember(doc, "site_message");
     entry.reason = stringMember(doc, "reason");
     entry.reasonText = stringMember(doc, "reason_text");
     entry.recordFolder = stringMember(doc, "record");
     return entry;
 }
 
+long long epochOfLocalTime(const std::string& time) {
+    std::tm local{};
+    local.tm_isdst = -1;
+    if (std::sscanf(time.c_str(), "%d-%d-%d %d:%d:%d", &local.tm_year, &local.tm_mon, &local.tm_mday, &local.tm_hour,
+                    &local.tm_min, &local.tm_sec) != 6)
+        return 0;
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    const std::time_t seconds = std::mktime(&local);
+    return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<long long>(seconds);
+}
+
 bool PublicationJournal::append(JournalEntry entry) {
-    if (entry.time.empty()) entry.time = localTimeText();
+    if (entry.epoch == 0) entry.epoch = static_cast<long long>(std::time(nullptr));
+    if (entry.time.empty()) entry.time = localTimeText(static_cast<std::time_t>(entry.epoch));
     const std::string line = journalLine(entry) + "\n";
     std::lock_guard lock(mutex_);
     std::error_code ec;
@@ -161,11 +195,26 @@ std::optional<JournalEntry> PublicationJournal::openPublicationOf(const VideoIde
     return open ? std::optional<JournalEntry>(*open) : std::nullopt;
 }
 
+bool PublicationJournal::heldBack(const std::string& path) const {
+    const std::optional<VideoIdentity> video = identifyVideo(path);
+    if (!video) return false;
+    std::lock_guard lock(mutex_);
+    const JournalEntry* open = openLocked().find(*video);
+    return open && undecided(*open);
+}
+
+std::size_t PublicationJournal::heldBackCount() const {
+    std::lock_guard lock(mutex_);
+    return openLocked().undecidedCount();
+}
+
+bool undecided(const JournalEntry& open) { return open.event == kEventSubmitting || open.event == kEventUnknown; }
+
 void OpenPublications::apply(const JournalEntry& entry) {
     const std::size_t order = next_++;
     auto it = open_.find(keyOf(entry.video));
     const bool published = it != open_.end() && it->second.second.event == kEventSubmitted;
-    if (entry.event == kEventSubmitting || entry.event == kEventSubmitted) {
+    if (entry.event == kEventSubmitting || entry.event == kEventUnknown || entry.event == kEventSubmitted) {
         if (!published) open_[keyOf(entry.video)] = {order, entry};
     } else if (entry.event == kEventDisposed || (entry.event == kEventFailed && !published)) {
         // A failure reported after the site had the video cannot undo its publication.
@@ -185,6 +234,11 @@ std::vector<JournalEntry> OpenPublications::list() const {
 const JournalEntry* OpenPublications::find(const VideoIdentity& video) const {
     auto it = open_.find(keyOf(video));
     return it == open_.end() ? nullptr : &it->second.second;
+}
+
+std::size_t OpenPublications::undecidedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(open_.begin(), open_.end(), [](const auto& item) { return undecided(item.second.second); }));
 }
 
 std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries) {

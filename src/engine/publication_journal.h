@@ -25,9 +25,13 @@ struct VideoIdentity {
 // The identity of the file at `path` now, or nothing when there is no regular file there.
 std::optional<VideoIdentity> identifyVideo(const std::string& path);
 
+// The seconds since 1970 of a journal time ("2024-05-01 13:04:05", local), or 0.
+long long epochOfLocalTime(const std::string& time);
+
 // The events of a publication, in the order they happen.
 inline constexpr const char* kEventSubmitting = "submitting";  // about to click submit
-inline constexpr const char* kEventSubmitted = "submitted";    // the page left the upload page
+inline constexpr const char* kEventSubmitted = "submitted";    // proven: the site has the video
+inline constexpr const char* kEventUnknown = "unknown";        // a submit went out, its answer was not seen
 inline constexpr const char* kEventDisposed = "disposed";      // the file was moved or deleted
 inline constexpr const char* kEventFailed = "failed";          // not published; `reason` says why
 
@@ -40,15 +44,23 @@ struct JournalEntry {
     std::string title;
     std::string zone;
     std::string subZone;
+    long long epoch = 0;        // the same moment in seconds since 1970; filled in on append when 0
     std::string landedAddress;  // submitting: the upload page's address after it loaded
+    std::string tabId;          // submitting: the browser tab the submit was clicked in
+    long long submittingEpoch = 0;  // after a submitting entry: when that submit was made
+    std::string evidence;       // submitted: what proved it; unknown: what was seen last
+    std::string aid;            // submitted: the site's numbers for the video, when it gave them
+    std::string bvid;
+    std::string siteMessage;    // failed: the site's own words, when it answered
     std::string reason;         // failed only
     std::string reasonText;     // failed only: what the user was shown
     std::string recordFolder;   // failed or submitted: the failure record written for it, if any
 };
 
 // The publications that are not closed yet, kept current one event at a time: for each video
-// whose last event is "submitting" (the site may or may not have it) or "submitted" (the site
-// has it, the file is still to be disposed of), that last entry.
+// whose last event is "submitting" or "unknown" (the site may or may not have it: the video is
+// held back until that is decided) or "submitted" (the site has it, the file is still to be
+// disposed of), that last entry.
 class OpenPublications {
 public:
     // The next event, in journal order.
@@ -57,6 +69,7 @@ public:
     std::vector<JournalEntry> list() const;
     // The open entry of this very file, if any.
     const JournalEntry* find(const VideoIdentity& video) const;
+    std::size_t undecidedCount() const;
 
 private:
     using VideoKey = std::tuple<std::string, long long, long long>;
@@ -82,6 +95,11 @@ public:
     std::vector<JournalEntry> openPublications() const;
     // The open publication of this very file, if any.
     std::optional<JournalEntry> openPublicationOf(const VideoIdentity& video) const;
+    // Whether the file at `path` waits for its outcome to be decided: it is neither offered
+    // nor disposed of until then.
+    bool heldBack(const std::string& path) const;
+    // How many videos wait so.
+    std::size_t heldBackCount() const;
 
 private:
     std::vector<JournalEntry> readLocked() const;
@@ -94,6 +112,9 @@ private:
 
 std::string journalLine(const JournalEntry& entry);
 std::optional<JournalEntry> parseJournalLine(const std::string& line);
+
+// Whether the site may or may not have this publication: nobody knows yet.
+bool undecided(const JournalEntry& open);
 
 // The publications of these entries that are not closed yet, in journal order.
 std::vector<JournalEntry> openPublications(const std::vector<JournalEntry>& entries);

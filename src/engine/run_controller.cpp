@@ -1,6 +1,7 @@
 #include "engine/run_controller.h"
 
 #include <algorithm>
+#include <ctime>
 #include <optional>
 
 #include "engine/elapsed_ticker.h"
@@ -16,6 +17,7 @@ const char* const kStartButton = "开始";
 const char* const kCaptionStart = "开始";
 const char* const kCaptionStop = "停止";
 const char* const kBannedMark = "封禁或异常";
+const char* const kSiteIdKey = "站点id";
 
 std::string countdownText(int seconds) { return "延时" + std::to_string(seconds) + "秒后继续"; }
 
@@ -63,7 +65,7 @@ private:
                 previous_->join();
                 previous_.reset();
             }
-            runPasses();
+            if (!env_.awaitStartupCheck || env_.awaitStartupCheck(waiter_)) runPasses();
         });
         ticker_.reset();
         alive_ = false;
@@ -132,6 +134,7 @@ private:
         table().setCurrentRow(row);
         turnId_ = table().cell(row, kColumnId);
         turnRow_ = row;
+        settleAccountUndecided();
         int done = parseWholeNumber(table().cell(row, kColumnDoneToday));
         for (int attempt = 1; attempt <= perAccount; ++attempt) {
             if (perAccount - done <= 0) break;
@@ -141,6 +144,24 @@ private:
         }
         turnOver_ = false;
         return endAccountTurn(index);
+    }
+
+    // Publications of this account whose outcome was not seen are decided by the site's list
+    // before the account publishes again.
+    void settleAccountUndecided() {
+        if (!env_.journal || !env_.submissionsOf || turnId_.empty()) return;
+        settleUndecided(*env_.journal, services().material, env_.submissionsOf, turnId_, [this] { return epochNow(); });
+    }
+
+    long long epochNow() const {
+        return env_.epochNow ? env_.epochNow() : static_cast<long long>(std::time(nullptr));
+    }
+
+    HeldBack heldBack() const {
+        if (!env_.journal) return {};
+        PublicationJournal* journal = env_.journal;
+        return HeldBack{[journal](const std::string& path) { return journal->heldBack(path); },
+                        journal->heldBackCount()};
     }
 
     int endAccountTurn(int index) {
@@ -167,7 +188,7 @@ private:
     // One attempt at publishing a video for the turn's account; false when stopped.
     bool runAttempt(int& done) {
         const int row = accountRow();
-        const std::string video = services().material.selectVideo(materialFolder(row), row);
+        const std::string video = services().material.selectVideo(materialFolder(row), row, heldBack());
         if (waiter_.stopped()) return false;
         if (video.empty()) return waiter_.waitMs(900) && waiter_.waitMs(900);
         const std::optional<VideoIdentity> identity = identifyVideo(video);
@@ -184,9 +205,10 @@ private:
         if (outcome.gaveUp) services().browser.closeBrowser();
         if (outcome.accountUnusable) table().setCell(accountRow(), kColumnIndex, kBannedMark);
         recordOutcome(*identity, outcome);
+        keepSiteId(outcome.siteId);
         if (outcome.published()) return finishPublication(*identity, done) && waiter_.waitMs(900);
         if (waiter_.stopped()) return false;
-        table().setCell(accountRow(), kColumnStatus, "上传失败");
+        table().setCell(accountRow(), kColumnStatus, outcome.verdict == Verdict::Unknown ? "结果待核实" : "上传失败");
         table().setCellToolTip(accountRow(), kColumnStatus, failureShown(outcome).text);
         // The site refuses this account for now: its remaining attempts would only be refused too.
         turnOver_ = outcome.reason.word == kFailTooFrequent;
@@ -196,20 +218,43 @@ private:
     // The one place a publication's outcome goes into the journal.
     void recordOutcome(const VideoIdentity& video, const PublishOutcome& outcome) {
         if (outcome.published()) {
-            JournalEntry entry = entryFor(kEventSubmitted, video);
-            entry.title = job_.title;
-            entry.zone = job_.zone;
-            entry.subZone = job_.subZone;
+            JournalEntry entry = jobEntry(kEventSubmitted, video);
+            entry.evidence = outcome.evidence;
+            entry.aid = outcome.answer.aid;
+            entry.bvid = outcome.answer.bvid;
             entry.recordFolder = outcome.recordFolder;
             append(std::move(entry));
             return;
         }
-        const FailureReason reason = failureShown(outcome);
-        JournalEntry failed = entryFor(kEventFailed, video);
-        failed.reason = reason.word;
-        failed.reasonText = reason.text;
-        failed.recordFolder = outcome.recordFolder;
-        append(std::move(failed));
+        const bool unknown = outcome.verdict == Verdict::Unknown;
+        const FailureReason reason = unknown && outcome.reason.word.empty() ? answerUnseenFailure() : failureShown(outcome);
+        JournalEntry entry = unknown ? jobEntry(kEventUnknown, video) : entryFor(kEventFailed, video);
+        entry.reason = reason.word;
+        entry.reasonText = reason.text;
+        entry.evidence = unknown ? outcome.evidence : std::string();
+        entry.siteMessage = outcome.answer.read ? outcome.answer.message : std::string();
+        entry.recordFolder = outcome.recordFolder;
+        if (unknown) entry.submittingEpoch = submittingEpoch_;
+        append(std::move(entry));
+    }
+
+    JournalEntry jobEntry(const char* event, const VideoIdentity& video) {
+        JournalEntry entry = entryFor(event, video);
+        entry.title = job_.title;
+        entry.zone = job_.zone;
+        entry.subZone = job_.subZone;
+        return entry;
+    }
+
+    // The site's id of the account goes into its file after the first publication that read
+    // it, so that a browser logged in as another account is recognised from then on.
+    void keepSiteId(const std::string& siteId) {
+        if (siteId.empty() || !job_.siteId.empty() || !env_.readAccountFile || !env_.writeAccountFile) return;
+        const std::filesystem::path file = env_.accountFolder / std::filesystem::u8path(turnId_ + ".json");
+        AccountRecord record;
+        if (!env_.readAccountFile(file, record) || !record.text(kSiteIdKey).empty()) return;
+        record.setText(kSiteIdKey, siteId);
+        env_.writeAccountFile(file, record);
     }
 
     // Stop pressed during the publication is why it ended, whatever the page last saw.
@@ -220,10 +265,15 @@ private:
     }
 
     PublishContext publishContext(const VideoIdentity& video) {
-        auto submitting = [this, video](const std::string& landed) {
-            JournalEntry entry = entryFor(kEventSubmitting, video);
-            entry.landedAddress = landed;
-            append(std::move(entry));
+        auto submitting = [this, video](const SubmittingFacts& facts) {
+            JournalEntry entry = jobEntry(kEventSubmitting, video);
+            entry.landedAddress = facts.landedAddress;
+            entry.tabId = facts.tabId;
+            entry.epoch = epochNow();
+            submittingEpoch_ = entry.epoch;
+            if (append(std::move(entry))) return true;
+            journalFailed();
+            return false;
         };
         return PublishContext{waiter_, [this] { return giveUpDue(); }, owner_.giveUpSeconds_.load(), submitting};
     }
@@ -234,7 +284,7 @@ private:
         if (env_.readAccountFile) env_.readAccountFile(env_.accountFolder / std::filesystem::u8path(id + ".json"), record);
         std::string nickname = record.text("昵称");
         if (nickname.empty()) nickname = table().cell(row, kColumnNick);
-        return {id, nickname};
+        return {id, nickname, record.text(kSiteIdKey)};
     }
 
     bool finishEarlierPublication(const VideoIdentity& video) {
@@ -265,8 +315,16 @@ private:
         append(std::move(entry));
     }
 
-    void append(JournalEntry entry) {
-        if (env_.journal) env_.journal->append(std::move(entry));
+    bool append(JournalEntry entry) {
+        return !env_.journal || env_.journal->append(std::move(entry));
+    }
+
+    // Nothing is submitted that could not be written down first; the user hears of it once a run.
+    void journalFailed() {
+        if (toldJournalFailed_ || !env_.tellUser) return;
+        toldJournalFailed_ = true;
+        const std::string file = env_.journal ? env_.journal->file().string() : std::string();
+        env_.tellUser("发布记录无法写入（" + file + "），视频未提交。请检查磁盘空间和文件权限。");
     }
 
     PublishOutcome publishWithTicker(const VideoIdentity& video) {
@@ -344,6 +402,8 @@ private:
     std::string turnId_;             // the account whose turn it is
     std::atomic<int> turnRow_{-1};   // where it was last found; the ticker reads it too
     bool turnOver_ = false;          // the site said to stop posting for now
+    long long submittingEpoch_ = 0;  // when the submit under way was written down
+    bool toldJournalFailed_ = false;
 };
 
 RunController::RunController(RunEnvironment environment) : env_(std::move(environment)), settings_(env_.window) {}

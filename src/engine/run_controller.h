@@ -12,6 +12,7 @@
 #include "accounts/account_table.h"
 #include "engine/publication_journal.h"
 #include "engine/run_services.h"
+#include "engine/undecided_publications.h"
 #include "settings/run_settings.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
@@ -32,6 +33,18 @@ struct RunEnvironment {
     std::function<int(int, int)> drawPause;
     // Where each publication's events go; none in runs that keep no journal.
     PublicationJournal* journal = nullptr;
+    // Writes one account file; false when it could not be written.
+    std::function<bool(const std::filesystem::path&, const AccountRecord&)> writeAccountFile;
+    // The account's submissions list on the site, read in its own browser; decides the
+    // publications whose outcome was not seen. Empty: they wait for the user.
+    SubmissionsOf submissionsOf;
+    // Seconds since 1970 now; the system's when empty.
+    std::function<long long()> epochNow;
+    // Shows the user a message box (from any thread); nothing when empty.
+    std::function<void(const std::string& text)> tellUser;
+    // Waits until the check of publications left open at start-up is done; false when Stop
+    // came first. Empty: nothing to wait for.
+    std::function<bool(Waiter&)> awaitStartupCheck;
 };
 
 // Start/Stop and the worker that walks the account list. Stop is cooperative: every

@@ -1,62 +1,59 @@
 #include "engine/unfinished_publications.h"
 
-#include "browser/submit_confirmation.h"
+#include <algorithm>
 
 namespace clipmill {
 
 namespace {
 
-// The reason word when the submit did not go through, or "" when it did. The page may
-// still be waiting for the site's answer, and a browser busy with it may not answer at
-// once, so it is watched for a while.
-std::string decideSubmit(const JournalEntry& submitting, const AccountPages& pages, Clock& clock) {
-    auto look = [&] {
-        // No answer is not taken for a browser gone: it may be busy with the site's reply.
-        return PageLook{pages.addressOf ? pages.addressOf(submitting.accountId) : std::string()};
-    };
-    const SubmitWatch watch = watchSubmit(look, submitting.landedAddress, pages.loginPage, clock);
-    switch (watch.sign) {
-        case SubmitSign::Left: return {};
-        case SubmitSign::SignedOut: return kFailBanned;
-        default: return watch.answered ? kFailSubmitRefused : kFailBrowserGone;
-    }
+bool showsSuccess(const AccountPages& pages, const JournalEntry& submitting) {
+    if (!pages.tabText || submitting.tabId.empty()) return false;
+    const std::optional<std::string> text = pages.tabText(submitting.accountId, submitting.tabId);
+    return text && std::any_of(pages.successWords.begin(), pages.successWords.end(),
+                               [&](const std::string& word) { return !word.empty() && text->find(word) != std::string::npos; });
 }
 
-JournalEntry following(const JournalEntry& open, const char* event) {
-    JournalEntry entry = open;
-    entry.event = event;
-    entry.time.clear();
-    entry.landedAddress.clear();
-    return entry;
+// A submit the process did not see through: published when its tab shows the success word,
+// otherwise unknown until the site's list decides.
+void settleSubmitting(PublicationJournal& journal, const AccountPages& pages, const JournalEntry& open,
+                      RecoveryCounts& counts) {
+    if (showsSuccess(pages, open)) {
+        JournalEntry submitted = followingEntry(open, kEventSubmitted);
+        submitted.evidence = "页面显示投稿成功";
+        journal.append(submitted);
+        ++counts.confirmed;
+        return;
+    }
+    JournalEntry unknown = followingEntry(open, kEventUnknown);
+    const FailureReason reason = answerUnseenFailure();
+    unknown.reason = reason.word;
+    unknown.reasonText = reason.text;
+    journal.append(unknown);
 }
 
 }  // namespace
 
 RecoveryCounts finishOpenPublications(PublicationJournal& journal, VideoMaterial& material, const AccountPages& pages,
-                                      Clock& clock) {
+                                      const std::function<long long()>& now) {
     RecoveryCounts counts;
     for (const JournalEntry& open : journal.openPublications()) {
-        const std::optional<VideoIdentity> now = identifyVideo(open.video.path);
-        if (now && *now != open.video) {
+        const std::optional<VideoIdentity> file = identifyVideo(open.video.path);
+        if (open.event == kEventSubmitting && !(file && *file != open.video)) settleSubmitting(journal, pages, open, counts);
+    }
+    const SettleCounts settled = settleUndecided(journal, material, pages.submissionsOf, "", now);
+    counts.confirmed += settled.published;
+    counts.refuted = settled.notPublished;
+    counts.undecided = settled.undecided;
+    for (const JournalEntry& open : journal.openPublications()) {
+        if (open.event != kEventSubmitted) continue;
+        const std::optional<VideoIdentity> file = identifyVideo(open.video.path);
+        if (file && *file != open.video) {
             ++counts.leftAlone;
             continue;
         }
-        if (open.event == kEventSubmitting) {
-            if (!now) continue;  // nothing left to decide about
-            const std::string failure = decideSubmit(open, pages, clock);
-            if (!failure.empty()) {
-                JournalEntry failed = following(open, kEventFailed);
-                failed.reason = failure;
-                journal.append(failed);
-                ++counts.refuted;
-                continue;
-            }
-            journal.append(following(open, kEventSubmitted));
-            ++counts.confirmed;
-        }
         // Gone already: the disposal itself was done before the process ended.
-        if (!now || material.disposeVideo(open.video.path)) {
-            journal.append(following(open, kEventDisposed));
+        if (!file || material.disposeVideo(open.video.path)) {
+            journal.append(followingEntry(open, kEventDisposed));
             ++counts.disposed;
         } else {
             ++counts.leftAlone;

@@ -117,11 +117,14 @@ VideoMaterialImpl::VideoMaterialImpl(WindowState& window, AccountTable& accounts
       draw_(draw ? std::move(draw) : Draw(randomInclusive)),
       localNow_(localNow ? std::move(localNow) : LocalNow(systemLocalNow)) {}
 
-std::string VideoMaterialImpl::pick(const std::string& folder, int row) {
+std::string VideoMaterialImpl::pick(const std::string& folder, int row, const HeldBack& held) {
     const bool subfolders = settings_.选择框_读取子文件夹.checked();
     const bool random = settings_.单选框_选择视频_随机.selected();
-    // In order the first file listed is the one, so the listing may stop there.
-    const auto files = listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : 1);
+    // In order the first file listed that is not held back is the one, so the listing may
+    // stop once it has one more than are held back.
+    const std::size_t enough = held.holds ? held.count + 1 : 1;
+    auto files = listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : enough);
+    if (held.holds) std::erase_if(files, held.holds);
     if (files.empty()) {
         window_.setStatusPart(kStatusBar, kStatusPart, "视频素材目录没有视频");
         accounts_.setCell(row, kColumnStatus, "没有视频");
@@ -132,8 +135,8 @@ std::string VideoMaterialImpl::pick(const std::string& folder, int row) {
     return files[static_cast<std::size_t>(std::clamp(draw_(0, last), 0, last))];
 }
 
-std::string VideoMaterialImpl::selectVideo(const std::string& folder, int row) {
-    const std::string picked = pick(folder, row);
+std::string VideoMaterialImpl::selectVideo(const std::string& folder, int row, const HeldBack& held) {
+    const std::string picked = pick(folder, row, held);
     if (picked.empty() || isFileInUse(picked)) return {};
     const std::string video = shortenLongName(picked);
     return !video.empty() && exists(video) ? video : std::string();

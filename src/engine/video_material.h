@@ -36,7 +36,7 @@ public:
     VideoMaterialImpl(WindowState& window, AccountTable& accounts, std::filesystem::path programDirectory,
                       Draw draw = {}, LocalNow localNow = {});
 
-    std::string selectVideo(const std::string& folder, int row) override;
+    std::string selectVideo(const std::string& folder, int row, const HeldBack& held = {}) override;
     bool disposeVideo(const std::string& videoPath) override;
 
     // Where published videos are moved: the used-video folder, or the program's "已使用视频"
@@ -44,7 +44,7 @@ public:
     std::filesystem::path usedVideoFolder() const;
 
 private:
-    std::string pick(const std::string& folder, int row);
+    std::string pick(const std::string& folder, int row, const HeldBack& held);
     bool moveToUsedFolder(const std::string& videoPath, const std::string& cover);
 
     WindowState& window_;

@@ -18,12 +18,12 @@ void apply(WindowState& window, const std::vector<Setting>& settings) {
     }
 }
 
-std::string ScriptedMaterial::selectVideo(const std::string& folder, int row) {
+std::string ScriptedMaterial::selectVideo(const std::string& folder, int row, const HeldBack& held) {
     std::lock_guard lock(mutex_);
     selections_.emplace_back(folder, row);
-    auto& queue = videos_[folder];
-    if (queue.empty()) return {};
-    return queue.front();
+    for (const std::string& video : videos_[folder])
+        if (!held.holds || !held.holds(video)) return video;
+    return {};
 }
 
 bool ScriptedMaterial::disposeVideo(const std::string& videoPath) {
@@ -93,8 +93,15 @@ PublishOutcome ScriptedPublisher::publish(const UploadJob& job, PublishContext& 
         tail = tail_;
         failure = failure_;
     }
-    if (result != 1) return outcomeOf(Verdict::NotPublished, {failure, failureText(failure)});
-    if (context.onSubmitting) context.onSubmitting("http://127.0.0.1:1/video/upload.html");
+    if (result == 0) return outcomeOf(Verdict::NotPublished, {failure, failureText(failure)});
+    if (context.onSubmitting && !context.onSubmitting({"http://127.0.0.1:1/video/upload.html", "TAB1"}))
+        return outcomeOf(Verdict::NotPublished, journalFailure());
+    if (result == kUnknownResult) return outcomeOf(Verdict::Unknown, answerUnseenFailure(), "scripted");
+    if (result == kRefusedResult) {
+        PublishOutcome refused = outcomeOf(Verdict::Refused, siteRefusal(21566, "投稿过于频繁，请稍后再试"));
+        refused.answer = SiteAnswer{true, 21566, "投稿过于频繁，请稍后再试"};
+        return refused;
+    }
     if (afterSubmit) afterSubmit(call);
     // The page lingers on the fresh form; nothing it meets now undoes the publication.
     PublishOutcome published = publishedWith("scripted");

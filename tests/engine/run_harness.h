@@ -20,7 +20,7 @@ namespace clipmill::testing {
 class ScriptedMaterial : public VideoMaterial {
 public:
     std::atomic<bool> disposalsFail{false};
-    std::string selectVideo(const std::string& folder, int row) override;
+    std::string selectVideo(const std::string& folder, int row, const HeldBack& held) override;
     bool disposeVideo(const std::string& videoPath) override;
     void queue(const std::string& folder, const std::string& video);
 
@@ -39,7 +39,11 @@ class ScriptedPublisher : public Publisher {
 public:
     PublishOutcome publish(const UploadJob& job, PublishContext& context) override;
 
-    void setResults(std::deque<int> results);  // default: every video is published
+    // 1 published, 0 not published, kUnknownResult a submit whose answer was not seen,
+    // kRefusedResult the site's refusal for posting too often; default: every video is published.
+    static constexpr int kUnknownResult = 2;
+    static constexpr int kRefusedResult = 3;
+    void setResults(std::deque<int> results);
     void setDurationSeconds(int seconds);
     // Seconds the page takes after the site has the video (the fresh form for the next
     // one), asking whether to give up once a second.

@@ -14,6 +14,16 @@ namespace clipmill::testing {
 namespace {
 
 const std::string kUploadUrl = "http://127.0.0.1:1/video/upload.html";
+const std::string kSubmitUrl = "http://127.0.0.1:1/api/submit";
+
+using Exchange = BrowserAutomation::NetworkExchange;
+
+Exchange submitRequest(Exchange::State state, const std::string& body = "") {
+    return Exchange{"POST", kSubmitUrl, state, state == Exchange::State::Answered ? 200 : 0, body, ""};
+}
+
+const std::string kAccepted = R"({"code":0,"message":"0","data":{"aid":1001,"bvid":"BV1pr1001"}})";
+
 
 // The account's browser as the page sees it: handle 7, the upload page shown (or not), and
 // every title set on the automation, where the call log records it.
@@ -32,7 +42,7 @@ public:
         return opening;
     }
     int handle() const override { return 7; }
-    const SiteAddresses& addresses() const override { return addresses_; }
+    const SiteAddresses& addresses() const override { return siteAddresses; }
     void setBrowserTitle(const std::string& title) override {
         automation_.form_set_window_title(7, title);
         if (onTitle) onTitle(title);
@@ -44,9 +54,10 @@ public:
     std::string openedFor;
     std::function<void(const std::string&)> onTitle;
 
+    SiteAddresses siteAddresses{kUploadUrl, "http://127.0.0.1:1/login"};
+
 private:
     RecordingAutomation& automation_;
-    SiteAddresses addresses_{kUploadUrl, "http://127.0.0.1:1/login"};
 };
 
 // The page over the call-recording automation. Each publication's job is composed from the
@@ -61,7 +72,13 @@ protected:
         browser.scriptText(".upload-status-intro", {"上传完成"});
         browser.scriptText(".item-status-percentage", {"100%"});
         browser.scriptCount(".selector-item", 4);
-        browser.scriptPageUrl({"http://127.0.0.1:1/video/done"});
+        siteAccepts();
+    }
+
+    // The page's submit request is answered with the site's yes at the first look.
+    void siteAccepts() {
+        browser.scriptPageUrl({kUploadUrl});
+        browser.scriptNetwork({{submitRequest(Exchange::State::Answered, kAccepted)}});
     }
 
     int drawRecorded(int low, int high) {
@@ -119,7 +136,7 @@ protected:
     bool abandoned = false;
     std::optional<std::string> title = "我的标题";  // the composed title; nothing: the page's own
     std::vector<std::pair<int, int>> draws;
-    std::function<void(const std::string&)> onSubmitting;
+    std::function<bool(const SubmittingFacts&)> onSubmitting;
     std::string landedAddress;  // "" : the configured address
     PageProfileSource profiles{dir.path() / "page.ini"};
     std::filesystem::path recordsRoot;  // none written unless a test sets it
@@ -151,15 +168,16 @@ TEST_F(UploadPageTest, PublishesWithTheDefaultSettingsInThePagesOrder) {
                              "click .selector-item @1", "title 写简介", "focus div.ql-editor @0", "keys 86+2",
                              "text? .item-status-percentage @1", "title 进度：100%", "text? .upload-status-intro @0",
                              "setvalue .input-box-v2-1-val @0 []", "settext .input-box-v2-1-val @0 []",
-                             "input .input-box-v2-1-val @0 [我的标题]", "title 开始发布",
-                             "click .submit-btn-group-add @0", "url?", "title 已发表"})
+                             "input .input-box-v2-1-val @0 [我的标题]", "title 开始发布", "url?",
+                             "network record", "click .submit-btn-group-add @0", "url?", "text? body @0",
+                             "exists? .geetest_panel", "title 已发表"})
         expected.push_back(line);
     // The page stays where the site took it: the proof stays visible until the run has
     // written it down.
     EXPECT_EQ(browser.calls(), expected);
     EXPECT_EQ(account.openedFor, "100");
     EXPECT_EQ(outcome.verdict, Verdict::Published);
-    EXPECT_EQ(outcome.evidence, "页面离开上传页：http://127.0.0.1:1/video/done");
+    EXPECT_EQ(outcome.evidence, "网站应答 code 0，BV1pr1001");
     EXPECT_EQ(clipboard.text().rfind("为大家提供的视频一是由本人原创制作", 0), 0u) << clipboard.text();
     EXPECT_FALSE(abandoned);
 }
@@ -242,8 +260,12 @@ TEST_F(UploadPageTest, EachCauseHasItsReason) {
         {"VideoNotTaken", [&] { browser.refuseFiles(); browser.scriptText(".upload-status-intro", {""}); browser.scriptText(".item-status-percentage", {""}); browser.scriptPageUrl({kUploadUrl}); giveUpAtCheck = 7; },
          "element_missing", "找不到页面元素：video（input[type=file]）"},
         {"GivenUp", [&] { giveUpAtCheck = 2; }, "given_up", "超过30秒，已放弃"},
-        {"Refused", [&] { browser.scriptPageUrl({kUploadUrl}); }, "submit_refused", "提交未被网站接受"},
-        {"TooFrequent", [&] { browser.scriptPageUrl({kUploadUrl}); browser.scriptText("body", {"立即投稿\n上传视频过快，请稍后"}); },
+        {"NoRequestSent", [&] { browser.scriptNetwork({{}}); }, "submit_refused", "提交未被网站接受"},
+        {"SiteRefusedTheTags", [&] { browser.scriptNetwork({{submitRequest(Exchange::State::Answered, R"({"code":21005,"message":"标签格式错误"})")}}); },
+         "site_refused", "标签格式错误（代码21005）"},
+        {"SiteSaysTooOften", [&] { browser.scriptNetwork({{submitRequest(Exchange::State::Answered, R"({"code":21566,"message":"投稿过于频繁，请稍后再试"})")}}); },
+         "too_frequent", "投稿过于频繁，请稍后再试（代码21566）"},
+        {"ToastWithoutCode", [&] { browser.scriptNetwork({{}}); browser.scriptText("body", {"立即投稿\n上传视频过快，请稍后"}); },
          "too_frequent", "投稿过于频繁，本账号暂停"},
     };
     for (auto& c : cases) {
@@ -253,7 +275,7 @@ TEST_F(UploadPageTest, EachCauseHasItsReason) {
         giveUpChecks = 0;
         browser.scriptText(".upload-status-intro", {"上传完成"});
         browser.scriptText(".item-status-percentage", {"100%"});
-        browser.scriptPageUrl({"http://127.0.0.1:1/video/done"});
+        siteAccepts();
         c.arrange();
         EXPECT_EQ(publish(), 0);
         EXPECT_EQ(failure, c.word);
@@ -266,18 +288,23 @@ TEST_F(UploadPageTest, EachCauseHasItsReason) {
 // A challenge after the click pauses the publication until the user solved it; then the
 // click is made again.
 TEST_F(UploadPageTest, AVerificationChallengeIsWaitedForThenSubmittedAgain) {
-    std::deque<std::string> addresses(4, kUploadUrl);
-    addresses.push_back("http://127.0.0.1:1/video/done");
-    browser.scriptPageUrl(addresses);
+    browser.scriptNetwork({{}});
     browser.scriptPresence(".geetest_panel", {1, 1, 1, 0});
+    int clicks = 0;
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) == 0 && ++clicks == 2)
+            browser.scriptNetwork({{submitRequest(Exchange::State::Answered, kAccepted)}});
+    };
     EXPECT_EQ(publish(), 1);
     EXPECT_EQ(count("title 需要人工验证，完成后自动继续"), 1);
     EXPECT_EQ(count("click .submit-btn-group-add"), 2);
 
     // The give-up limit still applies while the challenge shows.
+    browser.onCall = nullptr;
     browser.reset();
     browser.scriptText(".upload-status-intro", {"上传完成"});
     browser.scriptPageUrl({kUploadUrl});
+    browser.scriptNetwork({{}});
     browser.scriptPresence(".geetest_panel", {1});
     giveUpChecks = 0;
     giveUpAtCheck = 10;
@@ -468,83 +495,178 @@ TEST_F(UploadPageTest, UnusableAccountPublishesNothing) {
     EXPECT_TRUE(outcome.accountUnusable);
 }
 
-// A submit that never leaves the upload page did not publish: the run must keep the video.
-TEST_F(UploadPageTest, SubmitThatStaysOnTheUploadPageIsAFailure) {
-    browser.scriptPageUrl({kUploadUrl});
-    EXPECT_EQ(publish(), 0);
-    EXPECT_EQ(count("click .submit-btn-group-add @0"), 4);
-    EXPECT_EQ(count("title 已发表"), 0);
-    EXPECT_EQ(count("forward " + kUploadUrl), 1);  // a fresh form for the next video
-}
-
-// A page still waiting for the site's answer is not clicked again before it had ten
-// seconds to move on: a slow answer must not become a second submission.
-TEST_F(UploadPageTest, SubmitClicksAgainOnlyAfterThePageHadTimeToMoveOn) {
-    std::deque<std::string> addresses(40, kUploadUrl);
-    addresses.push_back("http://127.0.0.1:1/video/done");
-    browser.scriptPageUrl(addresses);
-    std::vector<long long> clicks;
-    browser.onCall = [&](const std::string& line) {
-        if (line.rfind("click .submit-btn-group-add", 0) == 0) clicks.push_back(clock.now().count());
-    };
-    EXPECT_EQ(publish(), 1);
-    ASSERT_EQ(clicks.size(), 2u);
-    EXPECT_EQ(clicks[1] - clicks[0], 10000);
-    EXPECT_EQ(count("url?"), 41);
-}
-
-// Leaving means: the page answers, with an address other than the upload page's as it had
-// loaded (query and fragment do not count).
-TEST_F(UploadPageTest, OnlyALivePageAwayFromTheLandedAddressHasSubmitted) {
-    const std::string landed = "http://127.0.0.1:1/platform/upload/video/frame";
+// What the page and the network show after the click, and what the publication comes to.
+// Only the site's answer, the page's success word or (on this page) the address leaving the
+// upload page prove a publication; a sent request with no answer seen is unknown, never failed.
+TEST_F(UploadPageTest, TheVerdictRestsOnEvidenceOnly) {
+    const std::string done = "http://127.0.0.1:1/video/done";
+    const std::string edit = "http://127.0.0.1:1/video/edit";
+    const std::string login = "http://127.0.0.1:1/login?from=upload";
+    const Exchange sent = submitRequest(Exchange::State::Sent);
+    const Exchange lost = submitRequest(Exchange::State::Failed);
     struct Case {
         const char* name;
-        std::string shows;
+        std::vector<Exchange> network;
+        std::deque<std::string> addresses;  // before the click, then each look
+        std::string body;
         int connected;
-        int result;
-        long clicks;
-        std::string failure;
         Verdict verdict;
+        std::string failure;
+        long clicks;
     } cases[] = {
-        {"Left", "http://127.0.0.1:1/video/done", 1, 1, 1, "", Verdict::Published},
-        {"QueryAndFragmentOfTheLandedPage", landed + "?t=1#step2", 1, 0, 4, "submit_refused", Verdict::NotPublished},
-        {"TheConfiguredAddressIsNotTheLandedOne", kUploadUrl, 1, 1, 1, "", Verdict::Published},
-        {"NoAnswerFromAClosedBrowser", "", 0, 0, 1, "browser_gone", Verdict::Unknown},
-        {"SignedOutMeanwhile", "http://127.0.0.1:1/login?from=upload", 1, 0, 1, "banned", Verdict::NotPublished},
+        {"SiteAnswersYes", {submitRequest(Exchange::State::Answered, kAccepted)}, {kUploadUrl}, "", 1, Verdict::Published, "", 1},
+        {"SuccessShownInPlace", {}, {kUploadUrl}, "稿件投递成功 再投一个", 1, Verdict::Published, "", 1},
+        {"AddressLeftTheUploadPage", {}, {kUploadUrl, done}, "", 1, Verdict::Published, "", 1},
+        {"RouteChangedBeforeTheClickProvesNothing", {}, {edit}, "", 1, Verdict::NotPublished, "submit_refused", 2},
+        {"BlankTabAfterASentRequest", {sent}, {kUploadUrl, "about:blank"}, "", 1, Verdict::Unknown, "answer_unseen", 1},
+        {"AnswerLost", {lost}, {kUploadUrl}, "", 1, Verdict::Unknown, "answer_unseen", 1},
+        {"LoginPageAfterASentRequest", {sent}, {kUploadUrl, login}, "", 1, Verdict::Unknown, "banned", 1},
+        {"LoginPageWithNoRequest", {}, {kUploadUrl, login}, "", 1, Verdict::NotPublished, "banned", 1},
+        {"BrowserGoneAfterASentRequest", {sent}, {kUploadUrl, ""}, "", 0, Verdict::Unknown, "browser_gone", 1},
+        {"BrowserGoneWithNoRequest", {}, {kUploadUrl, ""}, "", 0, Verdict::NotPublished, "browser_gone", 1},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         browser.clearCalls();
-        browser.scriptPageUrl({c.shows});
+        browser.scriptPageUrl(c.addresses);
+        browser.scriptNetwork({c.network});
+        browser.scriptText("body", {c.body});
         browser.scriptConnected(c.connected);
-        landedAddress = landed;
-        EXPECT_EQ(publish(), c.result) << c.name;
-        EXPECT_EQ(count("click .submit-btn-group-add @0"), c.clicks) << c.name;
-        EXPECT_EQ(failure, c.failure) << c.name;
-        EXPECT_EQ(outcome.verdict, c.verdict) << c.name;
-        // Only a page that stayed is reloaded for the next video.
-        EXPECT_EQ(count("forward"), c.failure == "submit_refused" ? 1 : 0) << c.name;
+        publish();
+        EXPECT_EQ(outcome.verdict, c.verdict);
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(count("click .submit-btn-group-add @0"), c.clicks);
+        if (c.verdict == Verdict::Published) EXPECT_FALSE(outcome.evidence.empty());
     }
 }
 
-// Stop right after the click does not cut the watch short: the site may have the video.
-TEST_F(UploadPageTest, StopAfterTheClickStillSeesThePageLeave) {
-    browser.scriptPageUrl({kUploadUrl, kUploadUrl, "http://127.0.0.1:1/video/done"});
-    browser.onCall = [&](const std::string& line) {
-        if (line.rfind("click .submit-btn-group-add", 0) == 0) stop.request();
-    };
+TEST_F(UploadPageTest, TheSiteAnswerGivesTheVideosNumbers) {
     EXPECT_EQ(publish(), 1);
-    EXPECT_EQ(outcome.verdict, Verdict::Published);
+    EXPECT_EQ(outcome.answer.code, 0);
+    EXPECT_EQ(outcome.answer.aid, "1001");
+    EXPECT_EQ(outcome.answer.bvid, "BV1pr1001");
+    EXPECT_NE(outcome.evidence.find("BV1pr1001"), std::string::npos);
+}
+
+// A slow answer is awaited, for as long as the profile allows, without another click.
+TEST_F(UploadPageTest, ASentRequestIsNeverClickedAgain) {
+    std::deque<std::vector<Exchange>> looks(240, {submitRequest(Exchange::State::Sent)});  // a minute
+    looks.push_back({submitRequest(Exchange::State::Answered, kAccepted)});
+    browser.scriptNetwork(looks);
+    EXPECT_EQ(publish(), 1);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 1);
+
+    browser.clearCalls();
+    browser.scriptNetwork({{submitRequest(Exchange::State::Sent)}});
+    const long long clicked = clock.now().count();
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(outcome.verdict, Verdict::Unknown);
+    EXPECT_EQ(count("click .submit-btn-group-add"), 1);
+    EXPECT_GE(clock.now().count() - clicked, 600000);  // the built-in ten minutes
+    EXPECT_LT(clock.now().count() - clicked, 700000);
+}
+
+// Only the network's word that the click sent nothing allows a second click, ten seconds
+// later by the clock; without that word there is none.
+TEST_F(UploadPageTest, ASecondClickOnlyWhenTheFirstSentNothing) {
+    std::vector<long long> clicks;
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) != 0) return;
+        clicks.push_back(clock.now().count());
+        if (clicks.size() == 2) browser.scriptNetwork({{submitRequest(Exchange::State::Answered, kAccepted)}});
+    };
+    browser.scriptNetwork({{}});
+    EXPECT_EQ(publish(), 1);
+    ASSERT_EQ(clicks.size(), 2u);
+    EXPECT_GE(clicks[1] - clicks[0], 10000);
+    EXPECT_LT(clicks[1] - clicks[0], 11000);
+
+    browser.onCall = nullptr;
+    browser.reset();
+    browser.scriptText(".upload-status-intro", {"上传完成"});
+    browser.scriptPageUrl({kUploadUrl});  // and no network record at all
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(outcome.verdict, Verdict::Unknown);
     EXPECT_EQ(count("click .submit-btn-group-add"), 1);
 }
 
-TEST_F(UploadPageTest, StopBeforeTheClickSubmitsNothing) {
-    onSubmitting = [&](const std::string& landed) {
-        EXPECT_EQ(landed, kUploadUrl);
+// Stop while the answer is awaited ends the wait at once; one more look decides what it can.
+TEST_F(UploadPageTest, StopWhileTheAnswerIsAwaitedLeavesItUnknown) {
+    browser.scriptNetwork({{submitRequest(Exchange::State::Sent)}});
+    long long clicked = -1;
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) != 0) return;
+        clicked = clock.now().count();
         stop.request();
+    };
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(outcome.verdict, Verdict::Unknown);
+    EXPECT_EQ(failure, "stopped");
+    EXPECT_LE(clock.now().count() - clicked, 1000);
+}
+
+// What the last look after Stop sees still counts.
+TEST_F(UploadPageTest, StopAfterTheClickStillReadsTheAnswer) {
+    browser.scriptNetwork({{submitRequest(Exchange::State::Sent)}});
+    browser.onCall = [&](const std::string& line) {
+        if (line.rfind("click .submit-btn-group-add", 0) != 0) return;
+        browser.scriptNetwork({{submitRequest(Exchange::State::Answered, kAccepted)}});
+        stop.request();
+    };
+    EXPECT_EQ(publish(), 1);
+}
+
+TEST_F(UploadPageTest, StopBeforeTheClickSubmitsNothing) {
+    onSubmitting = [&](const SubmittingFacts& facts) {
+        EXPECT_EQ(facts.landedAddress, kUploadUrl);
+        EXPECT_EQ(facts.tabId, "TAB1");
+        stop.request();
+        return true;
     };
     EXPECT_EQ(publish(), 0);
     EXPECT_EQ(count("click .submit-btn-group-add"), 0);
     EXPECT_EQ(failure, "stopped");
+}
+
+TEST_F(UploadPageTest, NothingIsClickedThatCouldNotBeWrittenDown) {
+    onSubmitting = [](const SubmittingFacts&) { return false; };
+    EXPECT_EQ(publish(), 0);
+    EXPECT_EQ(outcome.verdict, Verdict::NotPublished);
+    EXPECT_EQ(failure, "journal_failed");
+    EXPECT_EQ(count("click .submit-btn-group-add"), 0);
+}
+
+// Nothing is done in a browser before the site says who is logged in there.
+TEST_F(UploadPageTest, TheLoggedInAccountIsCheckedBeforeTheFirstStep) {
+    const std::string nav = "http://127.0.0.1:1/x/web-interface/nav";
+    account.siteAddresses.identity = nav;
+    struct Case {
+        const char* name;
+        std::optional<std::string> answer;
+        std::string expected;  // the account file's site id
+        std::string failure;
+        bool unusable;
+    } cases[] = {
+        {"SameAccount", R"({"code":0,"data":{"isLogin":true,"mid":10001,"uname":"甲"}})", "10001", "", false},
+        {"FirstPublication", R"({"code":0,"data":{"isLogin":true,"mid":10001,"uname":"甲"}})", "", "", false},
+        {"AnotherAccount", R"({"code":0,"data":{"isLogin":true,"mid":20002,"uname":"乙"}})", "10001", "wrong_account", false},
+        {"LoggedOut", R"({"code":-101,"message":"账号未登录","data":{"isLogin":false}})", "10001", "banned", true},
+        {"NoAnswer", std::nullopt, "10001", "identity_unknown", false},
+        {"NotTheSitesAnswer", "<html>502</html>", "10001", "identity_unknown", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        browser.clearCalls();
+        browser.scriptFetch(nav, c.answer);
+        adjust = [&](UploadJob& job) { job.siteId = c.expected; };
+        publish();
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(outcome.accountUnusable, c.unusable);
+        EXPECT_EQ(outcome.published(), c.failure.empty());
+        EXPECT_EQ(count("fetch " + nav), 1);
+        if (!c.failure.empty()) EXPECT_EQ(count("upload"), 0);
+        if (c.failure.empty()) EXPECT_EQ(outcome.siteId, "10001");
+    }
 }
 
 TEST_F(UploadPageTest, ABrowserGoneWhileUploadingEndsThePublication) {
