@@ -105,6 +105,7 @@ PublishOutcome ScriptedPublisher::publish(const UploadJob& job, PublishContext& 
     if (afterSubmit) afterSubmit(call);
     // The page lingers on the fresh form; nothing it meets now undoes the publication.
     PublishOutcome published = publishedWith("scripted");
+    published.siteId = siteId;
     if (auto early = spend(tail, context)) published.gaveUp = early->gaveUp;
     return published;
 }
@@ -159,29 +160,44 @@ std::vector<std::string> RecordingBrowser::titles() const {
     return titles_;
 }
 
-namespace {
-
-bool readTestAccount(const std::filesystem::path& path, AccountRecord& record) {
-    record.clear();
-    if (!std::filesystem::exists(path)) return false;
-    record.setText("昵称", "nick-" + path.stem().string());
-    return true;
-}
-
-}  // namespace
-
 RunHarness::RunHarness(bool realTime)
     : realTime(realTime),
       window(controlTable()),
       journal(dir.path() / "data" / "发布记录.jsonl"),
-      controller(RunEnvironment{realTime ? static_cast<Clock&>(realClock) : clock, window, table,
-                                RunServices{material, composer, publisher, redialer, browser},
-                                dir.path() / "data" / "list", readTestAccount,
-                                [this](int low, int high) {
-                                    draws.emplace_back(low, high);
-                                    return draw ? draw(low, high) : std::max(0, std::min(low, high));
-                                },
-                                &journal}) {
+      controller(RunEnvironment{
+          realTime ? static_cast<Clock&>(realClock) : clock, window, table,
+          RunServices{material, composer, publisher, redialer, browser}, dir.path() / "data" / "list",
+          [this](const std::filesystem::path& path, AccountRecord& record) {
+              record.clear();
+              if (!std::filesystem::exists(path)) return false;
+              record.setText("昵称", "nick-" + path.stem().string());
+              std::lock_guard lock(mutex_);
+              if (auto it = siteIds.find(path.stem().string()); it != siteIds.end()) record.setText("站点id", it->second);
+              return true;
+          },
+          [this](int low, int high) {
+              draws.emplace_back(low, high);
+              return draw ? draw(low, high) : std::max(0, std::min(low, high));
+          },
+          &journal,
+          [this](const std::filesystem::path& path, const AccountRecord& record) {
+              std::lock_guard lock(mutex_);
+              siteIds[path.stem().string()] = record.text("站点id");
+              return true;
+          },
+          [this](const std::string&) {
+              std::lock_guard lock(mutex_);
+              return siteList;
+          },
+          [this] {
+              const Clock& used = this->realTime ? static_cast<const Clock&>(realClock) : clock;
+              return epochStart + used.now().count() / 1000;
+          },
+          [this](const std::string& text) {
+              std::lock_guard lock(mutex_);
+              told.push_back(text);
+          },
+          {}}) {
     publisher.clock = realTime ? static_cast<Clock*>(&realClock) : &clock;
     window.subscribe([this](const std::string& control, ControlField field) {
         if (field != ControlField::Caption && field != ControlField::Text) return;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ public:
     std::vector<long long> startTimes() const;  // simulated ms at each call
 
     Clock* clock = nullptr;
+    std::string siteId;  // the site's id of the logged-in account the page reports
     std::function<void(int call)> onStart;  // runs on the worker as each publication begins
     std::function<void(int call)> afterSubmit;  // runs the moment the site has the video
 
@@ -93,6 +95,7 @@ public:
         UploadJob job;
         job.accountId = account.id;
         job.nickname = account.nickname;
+        job.siteId = account.siteId;
         job.video = videoPath;
         job.title = "标题";
         job.zone = "动画";
@@ -151,6 +154,12 @@ public:
     std::function<int(int, int)> draw;  // the pause drawn; defaults to the lower bound
     std::vector<std::pair<int, int>> draws;
     PublicationJournal journal;
+    // The site's submissions list every account's browser reads; nothing: it cannot be read.
+    std::optional<std::vector<SiteSubmission>> siteList;
+    long long epochStart = 1765400000;  // seconds since 1970 when simulated time is 0
+    // What the run wrote into the account files ("站点id" by file stem), and the boxes it showed.
+    std::map<std::string, std::string> siteIds;
+    std::vector<std::string> told;
     RunController controller;
 
     // "event reason" of each journal entry, in order.
