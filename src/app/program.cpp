@@ -150,6 +150,16 @@ void Program::finishUnfinishedPublications() {
     });
 }
 
+bool Program::decidePublication(const JournalEntry& open, bool published) {
+    const std::string name = fs::u8path(open.video.path).filename().string();
+    const std::string question = published ? "确认视频“" + name + "”已在网站上发布？确认后将按设置处理视频文件。"
+                                           : "确认视频“" + name + "”没有发布？确认后它可以再次发布。";
+    if (!desktop_.dialogs.confirm(question, "发布记录：")) return false;
+    const std::optional<JournalEntry> now = journal_.openPublicationOf(open.video);
+    if (!now || !undecided(*now)) return false;
+    return decideByHand(journal_, services_->material, *now, published);
+}
+
 void Program::loadListsInBackground() {
     loaders_.emplace_back([this] { runGuarded("account list", [this] { store_.loadAccountList(); }); });
     loaders_.emplace_back([this] { runGuarded("zone lists", [this] { fillCategoryLists(window_, programDir_); }); });

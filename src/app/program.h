@@ -56,6 +56,10 @@ public:
     BrowserSession& browser();
     RunLog& log() { return log_; }
     PublicationJournal& journal() { return journal_; }
+    // The user's word on a publication whose outcome is unknown, once confirmed: published
+    // (written as such, the video disposed of) or not (the video is free again). False when
+    // the user said no, or it was decided meanwhile.
+    bool decidePublication(const JournalEntry& open, bool published);
     Dialogs& dialogs() { return desktop_.dialogs; }
     Clipboard& clipboard() { return desktop_.clipboard; }
     BrowserAutomation& automation();

@@ -6,10 +6,34 @@
 
 namespace clipmill {
 
-void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows) {
+namespace {
+
+std::string reasonShown(const JournalEntry& entry) {
+    if (entry.event == kEventSubmitted) return entry.bvid.empty() ? entry.evidence : entry.evidence + "（" + entry.bvid + "）";
+    return entry.reasonText.empty() ? failureText(entry.reason) : entry.reasonText;
+}
+
+}  // namespace
+
+std::vector<std::size_t> markDecidedBy(const JournalEntry& outcome, std::vector<JournalRow>& rows) {
+    std::vector<std::size_t> changed;
+    if (outcome.event != kEventSubmitted && outcome.event != kEventFailed) return changed;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].undecided || rows[i].entry.video != outcome.video) continue;
+        rows[i].undecided = false;
+        rows[i].result = outcome.event == kEventSubmitted ? "待核实→已发布" : "待核实→未发布";
+        changed.push_back(i);
+    }
+    return changed;
+}
+
+std::vector<std::size_t> appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows) {
+    std::vector<std::size_t> changed;
     for (const JournalEntry& entry : entries) {
         const bool failed = entry.event == kEventFailed;
-        if (!failed && entry.event != kEventSubmitted) continue;
+        const bool unknown = entry.event == kEventUnknown;
+        if (!failed && !unknown && entry.event != kEventSubmitted) continue;
+        for (std::size_t i : markDecidedBy(entry, rows)) changed.push_back(i);
         JournalRow row;
         row.time = entry.time;
         row.accountId = entry.accountId;
@@ -17,11 +41,14 @@ void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<Jou
         row.video = std::filesystem::u8path(entry.video.path).filename().string();
         row.title = entry.title;
         row.failed = failed;
-        row.result = failed ? "上传失败" : "已发布";
-        if (failed) row.reason = entry.reasonText.empty() ? failureText(entry.reason) : entry.reasonText;
+        row.undecided = unknown;
+        row.result = failed ? "上传失败" : unknown ? "待核实" : "已发布";
+        row.reason = reasonShown(entry);
         row.recordFolder = entry.recordFolder;
+        row.entry = entry;
         rows.push_back(std::move(row));
     }
+    return changed;
 }
 
 std::string rowDay(const JournalRow& row) { return row.time.substr(0, 10); }

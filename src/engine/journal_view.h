@@ -17,14 +17,21 @@ struct JournalRow {
     std::string nickname;
     std::string video;  // file name
     std::string title;
-    std::string result;  // "已发布" or "上传失败"
-    std::string reason;
+    std::string result;  // "已发布", "上传失败" or "待核实"
+    std::string reason;  // a failure's reason; a publication's evidence and the site's number
     std::string recordFolder;
     bool failed = false;
+    bool undecided = false;  // an unknown outcome nothing has decided since
+    JournalEntry entry;      // the line the row shows
 };
 
-// The rows of the outcomes among `entries` (published, failed), in journal order.
-void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows);
+// The rows of the outcomes among `entries` (published, failed, unknown), in journal order.
+// An unknown row that a later outcome of the same video decides is marked decided, among
+// `rows` already there too. The rows whose marks changed come back, by index.
+std::vector<std::size_t> appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows);
+
+// Marks the unknown rows of the outcome's video among `rows` decided by it; their indexes.
+std::vector<std::size_t> markDecidedBy(const JournalEntry& outcome, std::vector<JournalRow>& rows);
 
 // The day of a row, "2024-05-01".
 std::string rowDay(const JournalRow& row);

@@ -33,6 +33,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
     if (!row) return {};
     if (role == Qt::ToolTipRole && row->failed && !row->recordFolder.empty()) return toQt("双击打开失败记录");
     if (role == Qt::ForegroundRole && row->failed) return QColor(Qt::red);
+    if (role == Qt::ForegroundRole && row->undecided) return QColor(0xb3, 0x6b, 0x00);
+    if (role == Qt::ToolTipRole && row->undecided) return toQt("结果待核实：选中后可手动确认已发布或未发布");
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
         case Time: return toQt(row->time);
@@ -68,7 +70,12 @@ void JournalModel::add(std::vector<JournalRow> rows, bool fromStart) {
     }
     std::vector<int> fresh;
     const int first = static_cast<int>(rows_.size());
-    for (auto& row : rows) rows_.push_back(std::move(row));
+    bool decided = false;
+    for (auto& row : rows) {
+        decided = !markDecidedBy(row.entry, rows_).empty() || decided;
+        rows_.push_back(std::move(row));
+    }
+    if (decided && rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     for (int i = static_cast<int>(rows_.size()) - 1; i >= first; --i)
         if (shown(rows_[i])) fresh.push_back(i);
     if (fresh.empty()) return;
@@ -93,12 +100,18 @@ JournalPage::JournalPage(std::filesystem::path journalFile, QWidget* parent)
       accounts_(new QComboBox),
       days_(new QComboBox),
       counts_(new QLabel),
-      table_(new QTableView) {
+      table_(new QTableView),
+      markPublished_(new QPushButton(toQt("已发布"))),
+      markNotPublished_(new QPushButton(toQt("未发布"))) {
     setObjectName("发布记录_页面");
     accounts_->setObjectName("发布记录_账号");
     days_->setObjectName("发布记录_日期");
     counts_->setObjectName("发布记录_今日");
     table_->setObjectName("发布记录_表格");
+    markPublished_->setObjectName("发布记录_已发布");
+    markNotPublished_->setObjectName("发布记录_未发布");
+    markPublished_->setToolTip(toQt("选中的待核实视频确已在网站上：记为已发布并处理视频文件"));
+    markNotPublished_->setToolTip(toQt("选中的待核实视频不在网站上：记为未发布，视频可再次发布"));
     accounts_->addItem(toQt(kAllAccounts));
     days_->addItem(toQt(kAllDays));
     counts_->setTextFormat(Qt::PlainText);
@@ -117,6 +130,8 @@ JournalPage::JournalPage(std::filesystem::path journalFile, QWidget* parent)
     filters->addWidget(accounts_);
     filters->addWidget(days_);
     filters->addStretch();
+    filters->addWidget(markPublished_);
+    filters->addWidget(markNotPublished_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(filters);
@@ -132,6 +147,13 @@ JournalPage::JournalPage(std::filesystem::path journalFile, QWidget* parent)
     connect(accounts_, &QComboBox::activated, this, refilter);
     connect(days_, &QComboBox::activated, this, refilter);
     connect(table_, &QTableView::doubleClicked, this, &JournalPage::openRecordOf);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &JournalPage::updateDecisionButtons);
+    connect(&model_, &QAbstractItemModel::modelReset, this, &JournalPage::updateDecisionButtons);
+    connect(&model_, &QAbstractItemModel::dataChanged, this, &JournalPage::updateDecisionButtons);
+    connect(markPublished_, &QPushButton::clicked, this, [this] { decideSelected(true); });
+    connect(markNotPublished_, &QPushButton::clicked, this, [this] { decideSelected(false); });
+    updateDecisionButtons();
     connect(&timer_, &QTimer::timeout, this, &JournalPage::refresh);
     timer_.start(kFollowMs);
     refresh();
@@ -197,6 +219,25 @@ void JournalPage::updateCounts() {
     if (counts.empty()) text += "无";
     for (const auto& [account, count] : counts) text += "  " + account + "：" + std::to_string(count);
     counts_->setText(toQt(text));
+}
+
+const JournalRow* JournalPage::selectedRow() const {
+    const QModelIndexList selected = table_->selectionModel()->selectedRows();
+    return selected.isEmpty() ? nullptr : model_.rowAt(selected.front().row());
+}
+
+void JournalPage::updateDecisionButtons() {
+    const JournalRow* row = selectedRow();
+    const bool undecided = row && row->undecided && decide_;
+    markPublished_->setEnabled(undecided);
+    markNotPublished_->setEnabled(undecided);
+}
+
+void JournalPage::decideSelected(bool published) {
+    const JournalRow* row = selectedRow();
+    if (!row || !row->undecided || !decide_) return;
+    const JournalEntry entry = row->entry;
+    if (decide_(entry, published)) refresh();
 }
 
 void JournalPage::openRecordOf(const QModelIndex& index) {

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QPointer>
 #include <QTableView>
 #include <QTimer>
@@ -63,12 +64,19 @@ public:
     // The day "today" is, "2024-05-01"; the local date unless a test sets it.
     void setToday(std::string day) { today_ = std::move(day); }
     bool loading() const { return loading_.load(); }
+    // Decides an unknown outcome by the user's word ("已发布" true, "未发布" false); false
+    // when nothing was written.
+    using Decider = std::function<bool(const JournalEntry& open, bool published)>;
+    void setDecider(Decider decide) { decide_ = std::move(decide); }
 
 private:
     void received(std::vector<JournalRow> rows, bool fromStart);
     void updateChoices();
     void updateCounts();
     void openRecordOf(const QModelIndex& index);
+    const JournalRow* selectedRow() const;
+    void updateDecisionButtons();
+    void decideSelected(bool published);
     std::string today() const;
 
     JournalFollower follower_;
@@ -77,6 +85,9 @@ private:
     QComboBox* days_;
     QLabel* counts_;
     QTableView* table_;
+    QPushButton* markPublished_;
+    QPushButton* markNotPublished_;
+    Decider decide_;
     QTimer timer_;
     std::thread reader_;
     std::atomic<bool> loading_{false};

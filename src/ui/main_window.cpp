@@ -171,7 +171,11 @@ void MainWindow::addJournalPage() {
     if (!page) return;
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(8, 8, 8, 8);
-    layout->addWidget(new JournalPage(program_.journal().file(), page));
+    auto* journalPage = new JournalPage(program_.journal().file(), page);
+    journalPage->setDecider([this](const JournalEntry& open, bool published) {
+        return program_.decidePublication(open, published);
+    });
+    layout->addWidget(journalPage);
 }
 
 void MainWindow::startUp() { program_.loadListsInBackground(); }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 
 #include "event_loop_wait.h"
@@ -82,6 +83,45 @@ TEST(JournalPage, ShowsTheOutcomesNewestFirstAndFollowsTheFile) {
     page.refresh();
     ASSERT_TRUE(waitUntil([&] { return model.rowCount() == 4; }));
     EXPECT_EQ(cell(model, 0, ui::JournalModel::Video), "d.mp4");
+}
+
+// An unknown outcome is listed as such until something decides it; the user may decide it
+// by hand, and the row follows what the journal then says.
+TEST(JournalPage, AnUnknownOutcomeCanBeDecidedByHand) {
+    TempDir dir;
+    PublicationJournal journal(dir.path() / "data/发布记录.jsonl");
+    JournalEntry unknown = entry(kEventUnknown, "2024-05-02 09:00:00", "100", "a.mp4");
+    unknown.reason = kFailAnswerUnseen;
+    journal.append(entry(kEventSubmitting, "2024-05-02 08:59:00", "100", "a.mp4"));
+    journal.append(unknown);
+
+    ui::JournalPage page(journal.file());
+    std::vector<std::pair<std::string, bool>> decided;
+    page.setDecider([&](const JournalEntry& open, bool published) {
+        decided.emplace_back(open.video.path, published);
+        JournalEntry outcome = open;
+        outcome.event = published ? kEventSubmitted : kEventFailed;
+        outcome.time = "2024-05-02 09:10:00";
+        return journal.append(outcome);
+    });
+    auto& model = page.model();
+    ASSERT_TRUE(waitUntil([&] { return model.rowCount() == 1; }));
+    EXPECT_EQ(cell(model, 0, ui::JournalModel::Result), "待核实");
+    EXPECT_EQ(cell(model, 0, ui::JournalModel::Reason), "已提交，未见网站答复，结果待核实");
+
+    auto* table = page.findChild<QTableView*>("发布记录_表格");
+    auto* published = page.findChild<QPushButton*>("发布记录_已发布");
+    ASSERT_NE(published, nullptr);
+    EXPECT_FALSE(published->isEnabled());  // nothing selected
+    table->selectRow(0);
+    ASSERT_TRUE(published->isEnabled());
+    published->click();
+    ASSERT_TRUE(waitUntil([&] { return model.rowCount() == 2; }));
+    EXPECT_EQ(decided, (std::vector<std::pair<std::string, bool>>{{"/v/a.mp4", true}}));
+    EXPECT_EQ(cell(model, 0, ui::JournalModel::Result), "已发布");
+    EXPECT_EQ(cell(model, 1, ui::JournalModel::Result), "待核实→已发布");
+    table->selectRow(1);
+    EXPECT_FALSE(published->isEnabled());  // decided now
 }
 
 }  // namespace
