@@ -1,6 +1,8 @@
 // Loads a publication journal of 100,000 lines the way the "发布记录" page does (read the
 // file, parse each line, make the rows) and reports the time, the median of five rounds,
-// against the goal of one second. Then appends 100 lines and times following them.
+// against the goal of one second. Then appends 100 lines and times following them, and the
+// run's question before every video, whether it is held back by an open publication: the
+// first question reads the file, every later one is a lookup.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +23,15 @@ constexpr int kRounds = 5;
 
 JournalEntry sampleEntry(int i) {
     static const char* const events[] = {kEventSubmitting, kEventSubmitted, kEventDisposed, kEventFailed};
+    if (i % 1000 == 999) {  // now and then a submit whose answer was not seen
+        JournalEntry unknown;
+        unknown.event = kEventUnknown;
+        unknown.time = "2024-05-01 13:04:05";
+        unknown.accountId = "100";
+        unknown.video = {"/home/user/视频/素材/未知" + std::to_string(i) + ".mp4", 1, 1};
+        unknown.title = "未知";
+        return unknown;
+    }
     JournalEntry entry;
     entry.event = events[i % 4];
     entry.time = "2024-05-" + std::to_string(1 + (i / 4000) % 28) + " 13:04:05";
@@ -70,6 +81,7 @@ int main() {
     std::sort(times.begin(), times.end());
     const double median = times[kRounds / 2];
 
+    std::error_code ec;
     JournalFollower follower(file);
     follower.readNew();
     {
@@ -79,16 +91,32 @@ int main() {
     const auto start = std::chrono::steady_clock::now();
     const std::size_t followed = follower.readNew().size();
     const double followMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // The run asks this of a real file before each video; one that exists, not in the journal.
+    const fs::path video = file.parent_path() / ("journal_load_video_" + std::to_string(::getpid()) + ".mp4");
+    std::ofstream(video, std::ios::binary) << "video";
+    PublicationJournal journal(file);
+    const auto firstStart = std::chrono::steady_clock::now();
+    bool held = journal.heldBack(video.string());
+    const double firstLookupMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - firstStart).count();
+    constexpr int kLookups = 10000;
+    const auto lookupsStart = std::chrono::steady_clock::now();
+    for (int k = 0; k < kLookups; ++k) held = journal.heldBack(video.string()) || held;
+    const double lookupUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - lookupsStart).count() / kLookups;
+    const std::size_t undecided = journal.heldBackCount();
+    fs::remove(video, ec);
     const double peakMb = peakRssKiB() / 1024.0;
-    std::error_code ec;
-    fs::remove(file, ec);
 
     std::printf("journal of %d lines, %zu rows on the page\n", kLines, rows);
     std::printf("load (read, parse, rows), median of %d  %8.1f ms\n", kRounds, median);
     std::printf("follow 100 appended lines             %8.2f ms (%zu entries)\n", followMs, followed);
+    std::printf("held-back question, first (reads the file) %8.1f ms\n", firstLookupMs);
+    std::printf("held-back question, each later one        %8.2f us (%zu held back)\n", lookupUs, undecided);
     std::printf("peak RSS of this program (VmHWM)       %8.1f MB\n", peakMb);
-    const bool met = median < 1000 && followed == 100;
-    std::printf("summary: load_ms=%.0f goal<1000 followed_lines=%zu goal==100 %s\n", median, followed,
-                met ? "met" : "not met");
+    fs::remove(file, ec);
+    const bool met = median < 1000 && followed == 100 && lookupUs < 100 && !held;
+    std::printf("summary: load_ms=%.0f goal<1000 followed_lines=%zu goal==100 open_lookup_us=%.1f goal<100 %s\n",
+                median, followed, lookupUs, met ? "met" : "not met");
     return met ? 0 : 1;
 }

@@ -87,6 +87,8 @@ RunEnvironment Program::runEnvironment() {
     env.tellUser = [this](const std::string& text) { desktop_.dialogs.information(text); };
     env.awaitStartupCheck = [this](Waiter& waiter) {
         if (!startupCheckBegun_.load()) return true;
+        if (startupCheck_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) return true;
+        window_.setCaption("分组框6", "正在核对上次未完成的发布，完成后开始");
         while (startupCheck_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             if (!waiter.waitMs(200)) return false;
         return true;
@@ -150,12 +152,12 @@ void Program::finishUnfinishedPublications() {
     });
 }
 
-bool Program::decidePublication(const JournalEntry& open, bool published) {
-    const std::string name = fs::u8path(open.video.path).filename().string();
+bool Program::decidePublication(const VideoIdentity& video, bool published) {
+    const std::string name = fs::u8path(video.path).filename().string();
     const std::string question = published ? "确认视频“" + name + "”已在网站上发布？确认后将按设置处理视频文件。"
                                            : "确认视频“" + name + "”没有发布？确认后它可以再次发布。";
     if (!desktop_.dialogs.confirm(question, "发布记录：")) return false;
-    const std::optional<JournalEntry> now = journal_.openPublicationOf(open.video);
+    const std::optional<JournalEntry> now = journal_.openPublicationOf(video);
     if (!now || !undecided(*now)) return false;
     return decideByHand(journal_, services_->material, *now, published);
 }

@@ -59,7 +59,7 @@ public:
     // The user's word on a publication whose outcome is unknown, once confirmed: published
     // (written as such, the video disposed of) or not (the video is free again). False when
     // the user said no, or it was decided meanwhile.
-    bool decidePublication(const JournalEntry& open, bool published);
+    bool decidePublication(const VideoIdentity& video, bool published);
     Dialogs& dialogs() { return desktop_.dialogs; }
     Clipboard& clipboard() { return desktop_.clipboard; }
     BrowserAutomation& automation();

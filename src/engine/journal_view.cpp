@@ -1,6 +1,7 @@
 #include "engine/journal_view.h"
 
 #include <fstream>
+#include <tuple>
 
 #include "browser/failure_reason.h"
 
@@ -15,25 +16,38 @@ std::string reasonShown(const JournalEntry& entry) {
 
 }  // namespace
 
-std::vector<std::size_t> markDecidedBy(const JournalEntry& outcome, std::vector<JournalRow>& rows) {
-    std::vector<std::size_t> changed;
-    if (outcome.event != kEventSubmitted && outcome.event != kEventFailed) return changed;
+bool markDecided(std::vector<JournalRow>& rows, std::size_t firstNew) {
+    using VideoKey = std::tuple<std::string, long long, long long>;
+    std::map<VideoKey, std::vector<std::size_t>> undecided;
+    bool changedEarlier = false;
+    auto keyOf = [&rows](std::size_t i) {
+        const VideoIdentity& video = rows[i].file;
+        return VideoKey{video.path, video.size, video.mtimeNs};
+    };
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows[i].undecided || rows[i].entry.video != outcome.video) continue;
-        rows[i].undecided = false;
-        rows[i].result = outcome.event == kEventSubmitted ? "待核实→已发布" : "待核实→未发布";
-        changed.push_back(i);
+        if (rows[i].undecided) {
+            undecided[keyOf(i)].push_back(i);
+            continue;
+        }
+        if (i < firstNew || undecided.empty()) continue;
+        auto it = undecided.find(keyOf(i));
+        if (it == undecided.end()) continue;
+        for (std::size_t open : it->second) {
+            rows[open].undecided = false;
+            rows[open].result = rows[i].failed ? "待核实→未发布" : "待核实→已发布";
+            changedEarlier = changedEarlier || open < firstNew;
+        }
+        undecided.erase(it);
     }
-    return changed;
+    return changedEarlier;
 }
 
-std::vector<std::size_t> appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows) {
-    std::vector<std::size_t> changed;
+void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows) {
+    const std::size_t first = rows.size();
     for (const JournalEntry& entry : entries) {
         const bool failed = entry.event == kEventFailed;
         const bool unknown = entry.event == kEventUnknown;
         if (!failed && !unknown && entry.event != kEventSubmitted) continue;
-        for (std::size_t i : markDecidedBy(entry, rows)) changed.push_back(i);
         JournalRow row;
         row.time = entry.time;
         row.accountId = entry.accountId;
@@ -45,10 +59,10 @@ std::vector<std::size_t> appendJournalRows(const std::vector<JournalEntry>& entr
         row.result = failed ? "上传失败" : unknown ? "待核实" : "已发布";
         row.reason = reasonShown(entry);
         row.recordFolder = entry.recordFolder;
-        row.entry = entry;
+        row.file = entry.video;
         rows.push_back(std::move(row));
     }
-    return changed;
+    markDecided(rows, first);
 }
 
 std::string rowDay(const JournalRow& row) { return row.time.substr(0, 10); }

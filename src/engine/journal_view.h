@@ -22,16 +22,16 @@ struct JournalRow {
     std::string recordFolder;
     bool failed = false;
     bool undecided = false;  // an unknown outcome nothing has decided since
-    JournalEntry entry;      // the line the row shows
+    VideoIdentity file;      // the video file the line names
 };
 
-// The rows of the outcomes among `entries` (published, failed, unknown), in journal order.
-// An unknown row that a later outcome of the same video decides is marked decided, among
-// `rows` already there too. The rows whose marks changed come back, by index.
-std::vector<std::size_t> appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows);
+// The rows of the outcomes among `entries` (published, failed, unknown), in journal order,
+// after `rows`; unknown rows they decide are marked so (see markDecided).
+void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<JournalRow>& rows);
 
-// Marks the unknown rows of the outcome's video among `rows` decided by it; their indexes.
-std::vector<std::size_t> markDecidedBy(const JournalEntry& outcome, std::vector<JournalRow>& rows);
+// Marks as decided each unknown row that an outcome of the same video from `firstNew` on
+// follows. True when a row before `firstNew` changed.
+bool markDecided(std::vector<JournalRow>& rows, std::size_t firstNew);
 
 // The day of a row, "2024-05-01".
 std::string rowDay(const JournalRow& row);

@@ -117,7 +117,6 @@ std::optional<JournalEntry> parseJournalLine(const std::string& line) {
     entry.zone = stringMember(doc, "zone");
     entry.subZone = stringMember(doc, "sub_zone");
     entry.epoch = integerMember(doc, "epoch", 0);
-    if (entry.epoch == 0) entry.epoch = epochOfLocalTime(entry.time);
     entry.submittingEpoch = integerMember(doc, "submitting_epoch", 0);
     entry.landedAddress = stringMember(doc, "landed");
     entry.tabId = stringMember(doc, "tab");

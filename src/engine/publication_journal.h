@@ -45,6 +45,7 @@ struct JournalEntry {
     std::string zone;
     std::string subZone;
     long long epoch = 0;        // the same moment in seconds since 1970; filled in on append when 0
+                                // (lines of older versions have none: see epochOfLocalTime)
     std::string landedAddress;  // submitting: the upload page's address after it loaded
     std::string tabId;          // submitting: the browser tab the submit was clicked in
     long long submittingEpoch = 0;  // after a submitting entry: when that submit was made

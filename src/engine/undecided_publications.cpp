@@ -36,7 +36,8 @@ JournalEntry followingEntry(const JournalEntry& open, const char* event) {
 }
 
 long long submittingEpoch(const JournalEntry& open) {
-    return open.submittingEpoch != 0 ? open.submittingEpoch : open.epoch;
+    if (open.submittingEpoch != 0) return open.submittingEpoch;
+    return open.epoch != 0 ? open.epoch : epochOfLocalTime(open.time);
 }
 
 SubmissionMatch matchSubmission(const std::string& title, long long submittedAt,

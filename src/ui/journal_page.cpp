@@ -70,12 +70,9 @@ void JournalModel::add(std::vector<JournalRow> rows, bool fromStart) {
     }
     std::vector<int> fresh;
     const int first = static_cast<int>(rows_.size());
-    bool decided = false;
-    for (auto& row : rows) {
-        decided = !markDecidedBy(row.entry, rows_).empty() || decided;
-        rows_.push_back(std::move(row));
-    }
-    if (decided && rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    for (auto& row : rows) rows_.push_back(std::move(row));
+    if (markDecided(rows_, static_cast<std::size_t>(first)) && rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     for (int i = static_cast<int>(rows_.size()) - 1; i >= first; --i)
         if (shown(rows_[i])) fresh.push_back(i);
     if (fresh.empty()) return;
@@ -236,8 +233,8 @@ void JournalPage::updateDecisionButtons() {
 void JournalPage::decideSelected(bool published) {
     const JournalRow* row = selectedRow();
     if (!row || !row->undecided || !decide_) return;
-    const JournalEntry entry = row->entry;
-    if (decide_(entry, published)) refresh();
+    const VideoIdentity video = row->file;
+    if (decide_(video, published)) refresh();
 }
 
 void JournalPage::openRecordOf(const QModelIndex& index) {

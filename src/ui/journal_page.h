@@ -66,7 +66,7 @@ public:
     bool loading() const { return loading_.load(); }
     // Decides an unknown outcome by the user's word ("已发布" true, "未发布" false); false
     // when nothing was written.
-    using Decider = std::function<bool(const JournalEntry& open, bool published)>;
+    using Decider = std::function<bool(const VideoIdentity& video, bool published)>;
     void setDecider(Decider decide) { decide_ = std::move(decide); }
 
 private:

@@ -172,8 +172,8 @@ void MainWindow::addJournalPage() {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(8, 8, 8, 8);
     auto* journalPage = new JournalPage(program_.journal().file(), page);
-    journalPage->setDecider([this](const JournalEntry& open, bool published) {
-        return program_.decidePublication(open, published);
+    journalPage->setDecider([this](const VideoIdentity& video, bool published) {
+        return program_.decidePublication(video, published);
     });
     layout->addWidget(journalPage);
 }

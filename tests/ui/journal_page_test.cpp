@@ -97,9 +97,9 @@ TEST(JournalPage, AnUnknownOutcomeCanBeDecidedByHand) {
 
     ui::JournalPage page(journal.file());
     std::vector<std::pair<std::string, bool>> decided;
-    page.setDecider([&](const JournalEntry& open, bool published) {
-        decided.emplace_back(open.video.path, published);
-        JournalEntry outcome = open;
+    page.setDecider([&](const VideoIdentity& video, bool published) {
+        decided.emplace_back(video.path, published);
+        JournalEntry outcome = unknown;
         outcome.event = published ? kEventSubmitted : kEventFailed;
         outcome.time = "2024-05-02 09:10:00";
         return journal.append(outcome);
