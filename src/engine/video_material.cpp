@@ -120,8 +120,11 @@ VideoMaterialImpl::VideoMaterialImpl(WindowState& window, AccountTable& accounts
 std::string VideoMaterialImpl::pick(const std::string& folder, int row) {
     const bool subfolders = settings_.选择框_读取子文件夹.checked();
     const bool random = settings_.单选框_选择视频_随机.selected();
-    // In order the first file listed is the one, so the listing may stop there.
-    const auto files = listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : 1);
+    // In order the first file listed is the one, so the listing may stop there. A published
+    // video moved into a used-video folder that lies in the material folder is never material
+    // again: it would be published once more on every pass.
+    const auto files =
+        listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : 1, usedFolderPath());
     if (files.empty()) {
         window_.setStatusPart(kStatusBar, kStatusPart, "视频素材目录没有视频");
         accounts_.setCell(row, kColumnStatus, "没有视频");
@@ -139,10 +142,14 @@ std::string VideoMaterialImpl::selectVideo(const std::string& folder, int row) {
     return !video.empty() && exists(video) ? video : std::string();
 }
 
-std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
+std::filesystem::path VideoMaterialImpl::usedFolderPath() const {
     const std::string text = settings_.编辑框_使用过视频目录.text();
     std::filesystem::path folder = text.empty() ? programDirectory_ / "已使用视频" : std::filesystem::path(text);
-    if (folder.is_relative()) folder = programDirectory_ / folder;
+    return folder.is_relative() ? programDirectory_ / folder : folder;
+}
+
+std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
+    const std::filesystem::path folder = usedFolderPath();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return folder;

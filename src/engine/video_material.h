@@ -44,6 +44,8 @@ public:
     std::filesystem::path usedVideoFolder() const;
 
 private:
+    // The used-video folder as the settings name it, whether it exists or not.
+    std::filesystem::path usedFolderPath() const;
     std::string pick(const std::string& folder, int row);
     bool moveToUsedFolder(const std::string& videoPath, const std::string& cover);
 

@@ -232,6 +232,52 @@ TEST(SelectVideo, AFileInUseIsNotChosenUntilReleased) {
     EXPECT_FALSE(isFileInUse((f.dir.path() / "missing.mp4").string()));
 }
 
+// A used-video folder inside the material folder, with subfolders read: each video is
+// published and moved once, then never found again, however the folder is written.
+TEST(SelectVideo, AMovedVideoIsNeverMaterialAgain) {
+    const std::vector<std::string> usedFolders = {"<m>/used", "<m>/used/", "<m>/sub/../used", "../m/used",
+                                                  "<dir>/link-to-used"};
+    for (const auto& text : usedFolders) {
+        MaterialFixture f;
+        f.dir.write("m/a.mp4", "a");
+        f.dir.write("m/b.mp4", "b");
+        fs::create_directories(f.at("sub"));
+        fs::create_directories(f.at("used"));
+        fs::create_directory_symlink(f.at("used"), f.dir.path() / "link-to-used");
+        // Dangling until a.mp4 is moved; then a second way to it.
+        fs::create_symlink(f.at("used/a.mp4"), f.at("again.mp4"));
+        std::string used = text;
+        if (used.starts_with("<m>")) used.replace(0, 3, f.folder());
+        if (used.starts_with("<dir>")) used.replace(0, 5, f.dir.str());
+        f.window.setText("编辑框_使用过视频目录", used);
+        f.window.setChecked("选择框_读取子文件夹", true);
+        f.window.setChecked("单选框_移动", true);
+        f.window.setChecked("单选框_选择视频_顺序", true);
+
+        std::vector<std::string> published;
+        for (int turn = 0; turn < 4; ++turn) {
+            const std::string video = f.material.selectVideo(f.folder(), 0);
+            if (video.empty()) break;
+            published.push_back(fs::relative(video, f.folder()).string());
+            ASSERT_TRUE(f.material.disposeVideo(video)) << text;
+        }
+        EXPECT_EQ(published, (std::vector<std::string>{"a.mp4", "b.mp4"})) << text;
+        EXPECT_EQ(filesUnder(f.at("used")), (std::set<std::string>{"a.mp4", "b.mp4"})) << text;
+    }
+}
+
+TEST(SelectVideo, AMaterialFolderInsideTheUsedFolderHasNoVideos) {
+    MaterialFixture f;
+    f.dir.write("used/m/a.mp4", "a");
+    f.window.setText("编辑框_使用过视频目录", (f.dir.path() / "used").string());
+    f.window.setChecked("选择框_读取子文件夹", true);
+    const std::string inside = (f.dir.path() / "used" / "m").string();
+    for (const std::string& folder : {inside, inside + "/.."}) {
+        EXPECT_EQ(f.material.selectVideo(folder, 0), "") << folder;
+        EXPECT_EQ(f.table.cell(0, kColumnStatus), "没有视频");
+    }
+}
+
 struct DisposeCase {
     std::string name;
     bool remove;
