@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
 #include "platform/file_in_use.h"
+#include "support/atomic_file.h"
 #include "support/dir_handle.h"
 #include "support/random.h"
 #include "support/utf8_text.h"
@@ -109,13 +111,15 @@ std::string duplicateDateTimeText(const std::tm& local) {
 }
 
 VideoMaterialImpl::VideoMaterialImpl(WindowState& window, AccountTable& accounts,
-                                     std::filesystem::path programDirectory, Draw draw, LocalNow localNow)
+                                     std::filesystem::path programDirectory, Draw draw, LocalNow localNow,
+                                     SyncFolder syncFolder)
     : window_(window),
       accounts_(accounts),
       settings_(window),
       programDirectory_(std::move(programDirectory)),
       draw_(draw ? std::move(draw) : Draw(randomInclusive)),
-      localNow_(localNow ? std::move(localNow) : LocalNow(systemLocalNow)) {}
+      localNow_(localNow ? std::move(localNow) : LocalNow(systemLocalNow)),
+      syncFolder_(syncFolder ? std::move(syncFolder) : SyncFolder(clipmill::syncFolder)) {}
 
 std::string VideoMaterialImpl::pick(const std::string& folder, int row) {
     const bool subfolders = settings_.选择框_读取子文件夹.checked();
@@ -157,16 +161,34 @@ std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
 
 bool VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
     const std::string cover = sameNameCover(videoPath);
+    const std::filesystem::path source = std::filesystem::path(videoPath).parent_path();
     if (settings_.单选框_删除.selected()) {
         // A video that could not be deleted keeps its cover for when it is published again.
         if (!forceDeleteFile(videoPath, scratchParent())) return false;
         if (cover != videoPath) unlink(cover.c_str());
+        makeDurable(source);
         return true;
     }
-    return moveToUsedFolder(videoPath, cover);
+    const std::string target = moveToUsedFolder(videoPath, cover);
+    if (target.empty()) return false;
+    makeDurable(source, std::filesystem::path(target).parent_path());
+    return true;
 }
 
-bool VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
+// The caller records the disposal once this returns, and that record must not outlive the
+// change after a power cut. A folder that fails to flush still counts as disposed: the video
+// has left its folder for every reader from now on, and no second attempt could move it
+// again; a failed result would only leave the journal saying it is still there.
+void VideoMaterialImpl::makeDurable(const std::filesystem::path& source,
+                                    const std::filesystem::path& destination) const {
+    const auto flush = [this](const std::filesystem::path& folder) {
+        if (!syncFolder_(folder)) std::fprintf(stderr, "clipmill: could not flush the folder %s\n", folder.c_str());
+    };
+    flush(source);
+    if (!destination.empty() && destination != source) flush(destination);
+}
+
+std::string VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
     const std::filesystem::path folder = usedVideoFolder();
     const std::string name = fileNameOf(videoPath);
     std::string target = (folder / name).string();
@@ -177,9 +199,9 @@ bool VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std
             target = (folder / (stamp + "(" + std::to_string(k) + ")_" + name)).string();
     }
     // The cover travels under the name the video arrived with; it stays put with a video that stayed.
-    if (!moveFileNoReplace(videoPath, target)) return false;
+    if (!moveFileNoReplace(videoPath, target)) return {};
     if (cover != videoPath) moveFileNoReplace(cover, (folder / (nameWithoutExtension(target) + ".jpg")).string());
-    return true;
+    return target;
 }
 
 }  // namespace clipmill

@@ -19,6 +19,7 @@
 #include "fixtures/temp_dir.h"
 #include "platform/file_in_use.h"
 #include "settings/control_table.h"
+#include "support/atomic_file.h"
 
 namespace clipmill::testing {
 namespace {
@@ -63,11 +64,18 @@ private:
 
 struct MaterialFixture {
     explicit MaterialFixture(std::deque<int> draws = {})
-        : draw{std::move(draws), {}}, material(window, table, dir.path() / "prog", draw.function(), [] {
-              std::tm t{};
-              t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
-              return t;
-          }) {
+        : draw{std::move(draws), {}},
+          material(
+              window, table, dir.path() / "prog", draw.function(),
+              [] {
+                  std::tm t{};
+                  t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
+                  return t;
+              },
+              [this](const fs::path& folder) {
+                  synced.push_back(folder);
+                  return syncFolder(folder) && !syncFails;
+              }) {
         table.appendRow();
     }
     std::string folder() const { return (dir.path() / "m").string(); }
@@ -87,6 +95,8 @@ struct MaterialFixture {
     WindowState window{controlTable()};
     AccountTable table;
     ScriptedDraw draw;
+    std::vector<fs::path> synced;  // every folder flushed, in order; the real flush runs too
+    bool syncFails = false;
     VideoMaterialImpl material;
 };
 
@@ -388,6 +398,38 @@ TEST(DisposeVideo, AUsedFolderThatCannotBeMadeKeepsTheVideoAndCover) {
     f.material.disposeVideo(f.at("v.mp4"));
     EXPECT_EQ(f.dir.read("m/v.mp4"), "video");
     EXPECT_EQ(f.dir.read("m/v.jpg"), "cover");
+}
+
+TEST(DisposeVideo, FlushesTheFoldersItChangedBeforeSayingSo) {
+    struct Case {
+        std::string name;
+        bool remove;
+        bool syncFails;
+        std::vector<std::string> synced;
+    };
+    for (const Case& c : std::vector<Case>{{"move", false, false, {"m", "used"}},
+                                           {"delete", true, false, {"m"}},
+                                           // the file moved all the same: still disposed
+                                           {"move, flush fails", false, true, {"m", "used"}}}) {
+        MaterialFixture f;
+        f.dir.write("m/v.mp4", "video");
+        f.dir.write("m/v.jpg", "cover");
+        f.window.setChecked(c.remove ? "单选框_删除" : "单选框_移动", true);
+        f.window.setText("编辑框_使用过视频目录", (f.dir.path() / "used").string());
+        f.syncFails = c.syncFails;
+        EXPECT_TRUE(f.material.disposeVideo(f.at("v.mp4"))) << c.name;
+        std::vector<fs::path> expected;
+        for (const auto& folder : c.synced) expected.push_back(f.dir.path() / folder);
+        EXPECT_EQ(f.synced, expected) << c.name;
+    }
+
+    MaterialFixture stays;
+    stays.dir.write("m/v.mp4", "video");
+    stays.dir.write("prog/blocker", "a file");
+    stays.window.setChecked("单选框_移动", true);
+    stays.window.setText("编辑框_使用过视频目录", (stays.dir.path() / "prog" / "blocker" / "used").string());
+    EXPECT_FALSE(stays.material.disposeVideo(stays.at("v.mp4")));
+    EXPECT_TRUE(stays.synced.empty()) << "nothing changed, nothing to flush";
 }
 
 // TMPDIR names the folder for the scratch copy of a forced delete; one that is not there
