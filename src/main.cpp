@@ -44,12 +44,15 @@ clipmill::FatalErrorBox fatalErrorBox(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const clipmill::ProgramFile programFile = clipmill::programFileOfThisProcess();
+    const bool handedOver = clipmill::startedByHandover(argc, argv);
     clipmill::startCrashReporter(programFile.dir, fatalErrorBox(argc, argv));
 
     QApplication app(argc, argv);
     useProgramLook(app);
 
     clipmill::ui::QtDialogs dialogs;
+    const auto folderLock = clipmill::claimProgramFolder(programFile.dir, handedOver, dialogs);
+    if (!folderLock) return 1;
     clipmill::ui::QtClipboard clipboard(&app);
     clipmill::Program program(programFile,
                               clipmill::Desktop{dialogs, clipboard, primaryScreenSize});

@@ -5,8 +5,8 @@
 
 namespace clipmill::crash {
 
-// What the failing program tells its reporter: one notice, answered by one byte once the box
-// was closed and the report sent. Every call here is async-signal-safe.
+// What the failing program tells its reporter: one notice, after which the program ends and
+// its end of the channel closes. Every call here is async-signal-safe.
 inline constexpr std::size_t kMaxMessageBytes = 1024;
 
 struct Notice {

@@ -1,6 +1,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -69,14 +70,24 @@ void letGoOfTheProgram(int& channel) {
     ::close_range(4, ~0U, 0);
 }
 
+// The channel's end of file: the last thread of the program has ended, since the kernel
+// closes a process's descriptors only then, and no child of it holds the channel (it is
+// closed on exec).
+void waitForTheProgramsEnd(int channel) {
+    char ignored;
+    for (;;) {
+        const ssize_t got = ::read(channel, &ignored, 1);
+        if (got == 0 || (got < 0 && errno != EINTR)) return;
+    }
+}
+
 [[noreturn]] void runReporter(int channel, const ReporterSetup& setup) {
     letGoOfTheProgram(channel);
     crash::Notice notice{};
     // End of file: the program ended normally, or it failed with no report to make.
     if (crash::receiveAll(channel, &notice, sizeof notice)) {
+        waitForTheProgramsEnd(channel);
         report(setup, notice);
-        const char done = 1;
-        crash::sendAll(channel, &done, 1);
     }
     ::_exit(0);
 }

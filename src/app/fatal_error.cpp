@@ -64,11 +64,10 @@ void appendHex(crash::Notice& notice, std::uintptr_t value) {
     if (handling.test_and_set()) {
         for (;;) ::pause();
     }
+    // No waiting for the box: while it stands, the other threads (a run's worker among them)
+    // would go on working the site. The reporter shows it once this process is gone.
     const int channel = crash::programEnd();
-    if (channel >= 0 && crash::sendAll(channel, &notice, sizeof notice)) {
-        char done = 0;
-        crash::receiveAll(channel, &done, 1);  // the answer, or the reporter's end
-    }
+    if (channel >= 0) crash::sendAll(channel, &notice, sizeof notice);
     ::_exit(kFatalExitStatus);
 }
 

@@ -30,6 +30,15 @@ namespace {
 constexpr const char* kProgramFolderLabel = "标签15";
 }
 
+std::optional<LockFile> claimProgramFolder(const fs::path& programDir, bool handedOver, Dialogs& dialogs) {
+    std::error_code ec;
+    fs::create_directories(programDir / "data", ec);
+    auto lock = LockFile::take(programDir / "data" / "clipmill.lock",
+                               handedOver ? kHandoverPatience : std::chrono::milliseconds(0));
+    if (!lock) dialogs.information(kAlreadyRunningText);
+    return lock;
+}
+
 std::string mainWindowCaption() {
     return std::string("Clipmill") + "v" + kProgramVersion + "          按键盘 Ctrl + Alt + K  可以快速开始或停止";
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "engine/publication_journal.h"
 #include "engine/run_controller.h"
 #include "platform/clipboard.h"
+#include "platform/lock_file.h"
 #include "platform/relaunch.h"
 #include "settings/window_state.h"
 #include "support/clock.h"
@@ -25,6 +28,18 @@ namespace clipmill {
 
 // The main window's caption once the window is created: name, version and the hot key hint.
 std::string mainWindowCaption();
+
+// The box a second program started in the same program folder shows before it ends.
+inline constexpr const char* kAlreadyRunningText = "程序已在运行（同一文件夹只能运行一个）";
+// How long a handed-over start waits for the program it replaces to end.
+inline constexpr std::chrono::seconds kHandoverPatience{15};
+
+// One program per program folder: two would publish from the same accounts, material and
+// journal. Takes data/clipmill.lock for the life of the process, before anything in the
+// folder is read; with `handedOver` (a restart or a new release) it first waits for the
+// ending program to let go. When another program holds it, says so in a box and gives
+// nothing: the caller then ends.
+std::optional<LockFile> claimProgramFolder(const std::filesystem::path& programDir, bool handedOver, Dialogs& dialogs);
 
 // What the program needs from the desktop it runs on.
 struct Desktop {

@@ -11,6 +11,8 @@
 
 namespace clipmill {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 UChar32 characterAt(std::string_view text, std::size_t& offset) {
@@ -34,7 +36,7 @@ struct Entries {
     std::vector<std::string> folders;
 };
 
-enum class EntryKind { File, Folder, Other };
+enum class EntryKind { File, LinkToFile, Folder, Other };
 
 EntryKind kindOf(const std::string& folder, const dirent& entry) {
     if (entry.d_type == DT_REG) return EntryKind::File;
@@ -44,20 +46,47 @@ EntryKind kindOf(const std::string& folder, const dirent& entry) {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0) return EntryKind::Other;
     if (S_ISDIR(info.st_mode)) return EntryKind::Folder;
-    if (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return EntryKind::File;
+    if (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return EntryKind::LinkToFile;
     return S_ISREG(info.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
+// The path with every link, "." and ".." resolved and no trailing separator; "" when it
+// cannot be resolved.
+fs::path realPath(const fs::path& path) {
+    if (path.empty()) return {};
+    std::error_code error;
+    fs::path real = fs::weakly_canonical(path, error);
+    if (error) return {};
+    if (!real.has_filename() && real.has_relative_path()) real = real.parent_path();
+    return real;
+}
+
+bool liesIn(const fs::path& path, const fs::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+struct Walk {
+    std::string_view pattern;
+    bool subfolders;
+    std::size_t limit;
+    fs::path skipped;  // real path, or empty
+    std::vector<std::string>& out;
+
+    bool skips(const fs::path& real) const { return !skipped.empty() && liesIn(real, skipped); }
+};
+
 // `folder` ends in "/". Names of matching files and of subfolders, unsorted.
-Entries readFolder(const std::string& folder, std::string_view pattern, bool withFolders) {
+Entries readFolder(const std::string& folder, const Walk& walk) {
     Entries entries;
     DirHandle dir = openFolder(folder);
     if (!dir) return entries;
     while (const dirent* entry = readdir(dir.get())) {
         if (entry->d_name[0] == '.') continue;
         const EntryKind kind = kindOf(folder, *entry);
-        if (kind == EntryKind::File && wildcardMatch(pattern, entry->d_name)) entries.files.emplace_back(entry->d_name);
-        if (kind == EntryKind::Folder && withFolders) entries.folders.emplace_back(entry->d_name);
+        const bool file =
+            kind == EntryKind::File || (kind == EntryKind::LinkToFile && !walk.skips(realPath(folder + entry->d_name)));
+        if (file && wildcardMatch(walk.pattern, entry->d_name)) entries.files.emplace_back(entry->d_name);
+        if (kind == EntryKind::Folder && walk.subfolders) entries.folders.emplace_back(entry->d_name);
     }
     return entries;
 }
@@ -71,18 +100,21 @@ void sortAsListed(std::vector<std::string>& names) {
     for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::move(keyed[i].second);
 }
 
-void collect(const std::string& folder, std::string_view pattern, bool subfolders, std::size_t limit,
-             std::vector<std::string>& out) {
-    Entries entries = readFolder(folder, pattern, subfolders);
+// `realFolder` is the real path of `folder` when something is skipped. Subfolders are real
+// folders, never links, so the real path of each is that of its parent and its name.
+void collect(const std::string& folder, const fs::path& realFolder, Walk& walk) {
+    Entries entries = readFolder(folder, walk);
     sortAsListed(entries.files);
     for (const auto& name : entries.files) {
-        if (out.size() >= limit) return;
-        out.push_back(folder + name);
+        if (walk.out.size() >= walk.limit) return;
+        walk.out.push_back(folder + name);
     }
     sortAsListed(entries.folders);
     for (const auto& name : entries.folders) {
-        if (out.size() >= limit) return;
-        collect(folder + name + "/", pattern, subfolders, limit, out);
+        if (walk.out.size() >= walk.limit) return;
+        const fs::path realSubfolder = walk.skipped.empty() ? fs::path() : realFolder / name;
+        if (walk.skips(realSubfolder)) continue;
+        collect(folder + name + "/", realSubfolder, walk);
     }
 }
 
@@ -117,10 +149,13 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 std::vector<std::string> listFiles(const std::string& folder, std::string_view pattern, bool subfolders,
-                                   std::size_t limit) {
+                                   std::size_t limit, const fs::path& skipped) {
     std::vector<std::string> out;
     if (folder.empty() || limit == 0) return out;
-    collect(folder.back() == '/' ? folder : folder + "/", pattern, subfolders, limit, out);
+    Walk walk{pattern, subfolders, limit, realPath(skipped), out};
+    const fs::path realFolder = walk.skipped.empty() ? fs::path() : realPath(folder);
+    if (walk.skips(realFolder)) return out;
+    collect(folder.back() == '/' ? folder : folder + "/", realFolder, walk);
     return out;
 }
 

@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "engine/file_listing.h"
 #include "engine/file_moves.h"
 #include "platform/file_in_use.h"
+#include "support/atomic_file.h"
 #include "support/dir_handle.h"
 #include "support/random.h"
 #include "support/utf8_text.h"
@@ -109,21 +111,26 @@ std::string duplicateDateTimeText(const std::tm& local) {
 }
 
 VideoMaterialImpl::VideoMaterialImpl(WindowState& window, AccountTable& accounts,
-                                     std::filesystem::path programDirectory, Draw draw, LocalNow localNow)
+                                     std::filesystem::path programDirectory, Draw draw, LocalNow localNow,
+                                     SyncFolder syncFolder)
     : window_(window),
       accounts_(accounts),
       settings_(window),
       programDirectory_(std::move(programDirectory)),
       draw_(draw ? std::move(draw) : Draw(randomInclusive)),
-      localNow_(localNow ? std::move(localNow) : LocalNow(systemLocalNow)) {}
+      localNow_(localNow ? std::move(localNow) : LocalNow(systemLocalNow)),
+      syncFolder_(syncFolder ? std::move(syncFolder) : SyncFolder(clipmill::syncFolder)) {}
 
 std::string VideoMaterialImpl::pick(const std::string& folder, int row, const HeldBack& held) {
     const bool subfolders = settings_.选择框_读取子文件夹.checked();
     const bool random = settings_.单选框_选择视频_随机.selected();
     // In order the first file listed that is not held back is the one, so the listing may
-    // stop once it has one more than are held back.
+    // stop once it has one more than are held back. A published video moved into a used-video
+    // folder that lies in the material folder is never material again: it would be published
+    // once more on every pass.
     const std::size_t enough = held.holds ? held.count + 1 : 1;
-    auto files = listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : enough);
+    auto files = listFiles(folder, "*.mp4", subfolders, random ? std::numeric_limits<std::size_t>::max() : enough,
+                           usedFolderPath());
     if (held.holds) std::erase_if(files, held.holds);
     if (files.empty()) {
         window_.setStatusPart(kStatusBar, kStatusPart, "视频素材目录没有视频");
@@ -142,10 +149,14 @@ std::string VideoMaterialImpl::selectVideo(const std::string& folder, int row, c
     return !video.empty() && exists(video) ? video : std::string();
 }
 
-std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
+std::filesystem::path VideoMaterialImpl::usedFolderPath() const {
     const std::string text = settings_.编辑框_使用过视频目录.text();
     std::filesystem::path folder = text.empty() ? programDirectory_ / "已使用视频" : std::filesystem::path(text);
-    if (folder.is_relative()) folder = programDirectory_ / folder;
+    return folder.is_relative() ? programDirectory_ / folder : folder;
+}
+
+std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
+    const std::filesystem::path folder = usedFolderPath();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     return folder;
@@ -153,16 +164,34 @@ std::filesystem::path VideoMaterialImpl::usedVideoFolder() const {
 
 bool VideoMaterialImpl::disposeVideo(const std::string& videoPath) {
     const std::string cover = sameNameCover(videoPath);
+    const std::filesystem::path source = std::filesystem::path(videoPath).parent_path();
     if (settings_.单选框_删除.selected()) {
         // A video that could not be deleted keeps its cover for when it is published again.
         if (!forceDeleteFile(videoPath, scratchParent())) return false;
         if (cover != videoPath) unlink(cover.c_str());
+        makeDurable(source);
         return true;
     }
-    return moveToUsedFolder(videoPath, cover);
+    const std::string target = moveToUsedFolder(videoPath, cover);
+    if (target.empty()) return false;
+    makeDurable(source, std::filesystem::path(target).parent_path());
+    return true;
 }
 
-bool VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
+// The caller records the disposal once this returns, and that record must not outlive the
+// change after a power cut. A folder that fails to flush still counts as disposed: the video
+// has left its folder for every reader from now on, and no second attempt could move it
+// again; a failed result would only leave the journal saying it is still there.
+void VideoMaterialImpl::makeDurable(const std::filesystem::path& source,
+                                    const std::filesystem::path& destination) const {
+    const auto flush = [this](const std::filesystem::path& folder) {
+        if (!syncFolder_(folder)) std::fprintf(stderr, "clipmill: could not flush the folder %s\n", folder.c_str());
+    };
+    flush(source);
+    if (!destination.empty() && destination != source) flush(destination);
+}
+
+std::string VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std::string& cover) {
     const std::filesystem::path folder = usedVideoFolder();
     const std::string name = fileNameOf(videoPath);
     std::string target = (folder / name).string();
@@ -173,9 +202,9 @@ bool VideoMaterialImpl::moveToUsedFolder(const std::string& videoPath, const std
             target = (folder / (stamp + "(" + std::to_string(k) + ")_" + name)).string();
     }
     // The cover travels under the name the video arrived with; it stays put with a video that stayed.
-    if (!moveFileNoReplace(videoPath, target)) return false;
+    if (!moveFileNoReplace(videoPath, target)) return {};
     if (cover != videoPath) moveFileNoReplace(cover, (folder / (nameWithoutExtension(target) + ".jpg")).string());
-    return true;
+    return target;
 }
 
 }  // namespace clipmill

@@ -30,13 +30,17 @@ class VideoMaterialImpl final : public VideoMaterial {
 public:
     using Draw = std::function<int(int, int)>;
     using LocalNow = std::function<std::tm()>;
+    // Flushes a folder's entries to disk; false when that failed.
+    using SyncFolder = std::function<bool(const std::filesystem::path&)>;
 
     // `programDirectory` holds the default used-video folder; `draw` is the random choice of a
-    // video (inclusive bounds) and `localNow` the local time for duplicate names.
+    // video (inclusive bounds), `localNow` the local time for duplicate names and `syncFolder`
+    // what makes a disposal durable.
     VideoMaterialImpl(WindowState& window, AccountTable& accounts, std::filesystem::path programDirectory,
-                      Draw draw = {}, LocalNow localNow = {});
+                      Draw draw = {}, LocalNow localNow = {}, SyncFolder syncFolder = {});
 
     std::string selectVideo(const std::string& folder, int row, const HeldBack& held = {}) override;
+    // A true result means the change is on disk: the folders it changed are flushed first.
     bool disposeVideo(const std::string& videoPath) override;
 
     // Where published videos are moved: the used-video folder, or the program's "已使用视频"
@@ -44,8 +48,13 @@ public:
     std::filesystem::path usedVideoFolder() const;
 
 private:
+    // The used-video folder as the settings name it, whether it exists or not.
+    std::filesystem::path usedFolderPath() const;
     std::string pick(const std::string& folder, int row, const HeldBack& held);
-    bool moveToUsedFolder(const std::string& videoPath, const std::string& cover);
+    // Where the video went, or "" when it stayed.
+    std::string moveToUsedFolder(const std::string& videoPath, const std::string& cover);
+    // Flushes the folder the video left and the one it went to, when it went to one.
+    void makeDurable(const std::filesystem::path& source, const std::filesystem::path& destination = {}) const;
 
     WindowState& window_;
     AccountTable& accounts_;
@@ -53,6 +62,7 @@ private:
     std::filesystem::path programDirectory_;
     Draw draw_;
     LocalNow localNow_;
+    SyncFolder syncFolder_;
 };
 
 }  // namespace clipmill

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 namespace clipmill {
 
@@ -50,9 +51,15 @@ ProgramFile programFileOfThisProcess() {
     return {self.parent_path(), self.filename().string()};
 }
 
+bool startedByHandover(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == kHandoverArgument) return true;
+    return false;
+}
+
 bool restartProgram(const ProgramFile& program, std::chrono::milliseconds delay) {
     if (program.name.empty()) return false;
-    return relaunchAfterDelay(program.path(), {}, delay);
+    return relaunchAfterDelay(program.path(), {kHandoverArgument}, delay);
 }
 
 bool relaunchAfterDelay(const std::filesystem::path& program, const std::vector<std::string>& arguments,

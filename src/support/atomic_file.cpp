@@ -59,9 +59,9 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
 
 }  // namespace
 
-void syncFolder(const std::filesystem::path& folder) {
+bool syncFolder(const std::filesystem::path& folder) {
     FileDescriptor fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid()) ::fsync(fd.get());
+    return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 bool writeFully(int fd, std::string_view bytes) {

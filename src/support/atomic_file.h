@@ -16,8 +16,9 @@ bool writeFileAtomically(const std::filesystem::path& target, std::string_view b
 // Writes every byte to an open descriptor, resuming after short writes and interrupts.
 bool writeFully(int fd, std::string_view bytes);
 
-// Flushes a folder's entries (a file created or renamed in it) to disk.
-void syncFolder(const std::filesystem::path& folder);
+// Flushes a folder's entries (a file created, renamed or removed in it) to disk. False when
+// the folder could not be opened or flushed.
+bool syncFolder(const std::filesystem::path& folder);
 
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);

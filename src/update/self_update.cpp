@@ -8,6 +8,7 @@
 #include "net/segmented_downloader.h"
 #include "platform/child_process.h"
 #include "platform/desktop_shortcut.h"
+#include "platform/relaunch.h"
 #include "platform/user_folders.h"
 #include "settings/window_state.h"
 #include "support/dialogs.h"
@@ -172,7 +173,7 @@ bool SelfUpdate::openLatest() {
         std::lock_guard lock(mutex_);
         if (!ready_) return false;
     }
-    return startDetached({file.string()});
+    return startDetached({file.string(), kHandoverArgument});
 }
 
 }  // namespace clipmill

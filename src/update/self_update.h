@@ -64,7 +64,8 @@ public:
     void startupUpdateStep();
     void runUpdate();
     void onUpdateProgress(int taskIndex, int status, std::int64_t total, std::int64_t done);
-    // Starts the downloaded release in a session of its own; false when there is none.
+    // Starts the downloaded release in a session of its own, as a handover (this program ends
+    // soon after); false when there is none.
     bool openLatest();
 
     std::filesystem::path updateFilePath() const;

@@ -63,21 +63,23 @@ protected:
     fs::path programDir;
 };
 
-TEST_F(FatalErrorTest, AFaultShowsTheBoxThenSendsTheReportAndTheProgramEndsWith255) {
+TEST_F(FatalErrorTest, AFaultEndsEveryThreadThenShowsTheBoxThenSendsTheReportAndTheProgramEndsWith255) {
     pointReportsAtTheServer();
-    auto run = runHelper({"fault"});
+    auto run = runHelper({"busy"});
     ASSERT_TRUE(pollUntilExists(boxFile(), 15s)) << "no box";
     const auto box = boxLines();
     EXPECT_EQ(box[1], "Norvanebug提示");
     EXPECT_EQ(box[2], "软件发生致命错误，已经上报开发人员加紧修复bug\r\n   软件错误代码：11\r\n   错误信息："
                       "SIGSEGV (segmentation fault) at 0x0");
 
-    // While the box is open the report waits, the program waits, and the reporter keeps
-    // nothing of the program's open but its standard streams and the channel. The pause is
-    // the test: a report that did not wait for the box would arrive in it.
+    // While the box is open the report waits, no thread of the program works on, and the
+    // reporter keeps nothing of the program's open but its standard streams and the channel.
+    // The pause is the test: a report that did not wait for the box would arrive in it, and a
+    // thread still running would add to its file.
+    const auto workDone = fs::file_size(programDir / "work.txt");
     std::this_thread::sleep_for(200ms);
     EXPECT_TRUE(server.requests().empty());
-    EXPECT_EQ(run.wait_for(0s), std::future_status::timeout) << "the program ended before the box was closed";
+    EXPECT_EQ(fs::file_size(programDir / "work.txt"), workDone) << "a thread of the program went on";
     const fs::path reporter = fs::path("/proc") / box[0];
     EXPECT_EQ(fs::read_symlink(reporter / "cwd"), "/");
     for (const auto& fd : fs::directory_iterator(reporter / "fd"))

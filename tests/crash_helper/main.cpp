@@ -1,6 +1,7 @@
 // Starts the crash reporter for PROGRAM_DIR the way the program does, prints
 // "reporter <pid>", then does ACTION:
 //   fault      writes through a null pointer
+//   busy       starts a thread that appends a line to PROGRAM_DIR/work.txt every 5 ms, then faults
 //   kill       sends itself SIGSEGV
 //   abort      calls abort()
 //   throw      throws std::runtime_error(MESSAGE) on a thread of its own
@@ -59,6 +60,17 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     if (action == "fault") fault();
+    if (action == "busy") {
+        const fs::path work = dir / "work.txt";
+        std::thread([work] {
+            for (;;) {
+                std::ofstream(work, std::ios::app) << "step\n";
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }).detach();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        fault();
+    }
     if (action == "kill") ::kill(::getpid(), SIGSEGV);
     if (action == "abort") std::abort();
     if (action == "throw") {

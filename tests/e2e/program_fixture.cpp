@@ -113,15 +113,25 @@ void ProgramTest::writeSettings(const std::vector<std::pair<std::string, std::st
     std::ofstream(programDir / "data" / "setsoft.ini", std::ios::binary) << utf8ToGbk(text);
 }
 
-void ProgramTest::startProgram() {
+std::map<std::string, std::string> ProgramTest::programEnvironment() {
     const std::filesystem::path home = dir.path() / "home";
     fs::create_directories(home / "Documents");
-    if (disclaimerAccepted && !fs::exists(home / "Documents" / "qmxr.dll")) dir.write("home/Documents/qmxr.dll", "agreed");
+    if (disclaimerAccepted && !fs::exists(home / "Documents" / "qmxr.dll"))
+        dir.write("home/Documents/qmxr.dll", "agreed");
+    return {{"HOME", home.string()}};
+}
+
+void ProgramTest::startProgram() {
     output.reset();
     program = std::make_unique<ChildProcess>(std::vector<std::string>{(programDir / "clipmill").string()},
-                                             std::map<std::string, std::string>{{"HOME", home.string()}},
-                                             ChildProcess::Streams::OutputAndError);
+                                             programEnvironment(), ChildProcess::Streams::OutputAndError);
     output = std::make_unique<ProgramOutput>(*program);
+}
+
+std::unique_ptr<ChildProcess> ProgramTest::startAnotherCopy(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{(programDir / "clipmill").string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(argv, programEnvironment());
 }
 
 ::testing::AssertionResult ProgramTest::waitForLine(const std::string& text, int occurrences,

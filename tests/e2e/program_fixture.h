@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,6 +59,8 @@ protected:
     // Starts the program with a home folder of its own; its documents hold the disclaimer's
     // agreement unless `disclaimerAccepted` was set false first.
     void startProgram();
+    // Another copy of the program in the same folder and home, with `arguments`.
+    std::unique_ptr<ChildProcess> startAnotherCopy(const std::vector<std::string>& arguments = {});
     // Waits for the program to announce a line containing `text` (see src/ui/state_lines.h)
     // `occurrences` times since it started.
     ::testing::AssertionResult waitForLine(const std::string& text, int occurrences = 1,
@@ -99,6 +102,9 @@ protected:
     std::unique_ptr<ChildProcess> program;
     std::unique_ptr<ProgramOutput> output;  // of `program`
     bool disclaimerAccepted = true;
+
+private:
+    std::map<std::string, std::string> programEnvironment();
 };
 
 }  // namespace clipmill::testing

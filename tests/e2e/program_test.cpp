@@ -4,6 +4,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/relaunch.h"
 #include "program_fixture.h"
 
 namespace clipmill::testing {
@@ -91,6 +92,39 @@ TEST_F(ProgramRun, RestartStartsTheProgramAgainFromAFolderWithSpacesAndQuotes) {
     EXPECT_EQ(fs::read_symlink("/proc/" + secondPid + "/exe"), programDir / "clipmill");
     clickInWindow(second, kCloseButtonX, kCloseButtonY);
     EXPECT_TRUE(pollUntil([&] { return !fs::exists("/proc/" + secondPid); }, std::chrono::seconds(5)));
+}
+
+TEST_F(ProgramRun, ASecondStartInTheSameFolderSaysSoAndEndsWhileTheFirstRunsOn) {
+    startProgram();
+    ASSERT_FALSE(waitForWindow(kMainWindow, 15000).empty());
+    auto second = startAnotherCopy();
+    const std::string box = waitForWindow("信息：", 15000);
+    ASSERT_FALSE(box.empty()) << "no box from the second copy";
+    EXPECT_EQ(xdotool({"getwindowpid", box}), std::to_string(second->pid()));
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "--clearmodifiers", "Return"});
+    EXPECT_EQ(second->wait(10000), 1);
+    EXPECT_EQ(waitForExit(0), -1) << "the first copy runs on";
+}
+
+// A relaunched copy (a restart, a new release) waits for the one it replaces to end.
+TEST_F(ProgramRun, AHandedOverStartWaitsForTheProgramItReplaces) {
+    startProgram();
+    const std::string first = waitForWindow(kMainWindow, 15000);
+    ASSERT_FALSE(first.empty());
+    auto next = startAnotherCopy({kHandoverArgument});
+    EXPECT_EQ(next->wait(2000), -1);
+    EXPECT_TRUE(waitForWindow("信息：", 0).empty());
+    clickInWindow(first, kCloseButtonX, kCloseButtonY);
+    EXPECT_EQ(waitForExit(5000), 0);
+    std::string window;
+    EXPECT_TRUE(pollUntil(
+        [&] {
+            window = waitForWindow(kMainWindow, 200);
+            return !window.empty() && xdotool({"getwindowpid", window}) == std::to_string(next->pid());
+        },
+        std::chrono::seconds(15)))
+        << "the handed-over copy never opened its main window";
 }
 
 }  // namespace

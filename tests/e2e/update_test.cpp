@@ -23,9 +23,13 @@ protected:
             << "[update]\r\nservers=" << maker.baseUrl() << "\r\nproduct=clipmill\r\n";
         maker.write("test.txt", "ok");
     }
-    // A release that, when started, leaves a mark next to itself.
+    // A release that, when started, leaves a mark next to itself: its arguments, written once it
+    // holds the program folder's lock, which the program it replaces lets go of as it ends.
     std::string publishRelease(const std::string& version) {
-        const std::string release = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started-by-update\"\n";
+        const std::string release =
+            "#!/bin/sh\ncd \"$(dirname \"$0\")\"\n"
+            "flock -w 15 data/clipmill.lock echo \"$*\" > started-by-update.part\n"
+            "mv started-by-update.part started-by-update\n";
         maker.write("files/clipmill-" + version, release);
         maker.write("clipmill/index.json", R"({"版本":")" + version + R"(","更新说明":"新功能","文件名":"clipmill-)" +
                                                version + R"(","下载地址":")" + maker.url("files/clipmill-" + version) +
@@ -51,8 +55,9 @@ TEST_F(UpdateE2e, ANewerReleaseIsOfferedDownloadedCheckedAndStarted) {
     ASSERT_FALSE(startup.empty());
     ASSERT_TRUE(waitForLine("open button shown"));  // "更新结束", two seconds, then the button
     clickInWindow(startup, 32 + 42 + 160, 96 + 328 + 29);
-    EXPECT_TRUE(pollUntilExists(programDir / "started-by-update", std::chrono::seconds(10)));
+    EXPECT_TRUE(pollUntilExists(programDir / "started-by-update", std::chrono::seconds(20)));
     EXPECT_EQ(waitForExit(15000), 0);
+    EXPECT_EQ(dir.read(fs::relative(programDir / "started-by-update", dir.path()).string()), "--handover\n");
     EXPECT_EQ(net::sha256FileHex(file.string()), net::sha256Hex(release));
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);

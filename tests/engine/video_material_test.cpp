@@ -19,6 +19,7 @@
 #include "fixtures/temp_dir.h"
 #include "platform/file_in_use.h"
 #include "settings/control_table.h"
+#include "support/atomic_file.h"
 
 namespace clipmill::testing {
 namespace {
@@ -63,11 +64,18 @@ private:
 
 struct MaterialFixture {
     explicit MaterialFixture(std::deque<int> draws = {})
-        : draw{std::move(draws), {}}, material(window, table, dir.path() / "prog", draw.function(), [] {
-              std::tm t{};
-              t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
-              return t;
-          }) {
+        : draw{std::move(draws), {}},
+          material(
+              window, table, dir.path() / "prog", draw.function(),
+              [] {
+                  std::tm t{};
+                  t.tm_year = 124, t.tm_mon = 2, t.tm_mday = 5, t.tm_hour = 7, t.tm_min = 8, t.tm_sec = 9;
+                  return t;
+              },
+              [this](const fs::path& folder) {
+                  synced.push_back(folder);
+                  return syncFolder(folder) && !syncFails;
+              }) {
         table.appendRow();
     }
     std::string folder() const { return (dir.path() / "m").string(); }
@@ -87,6 +95,8 @@ struct MaterialFixture {
     WindowState window{controlTable()};
     AccountTable table;
     ScriptedDraw draw;
+    std::vector<fs::path> synced;  // every folder flushed, in order; the real flush runs too
+    bool syncFails = false;
     VideoMaterialImpl material;
 };
 
@@ -232,6 +242,52 @@ TEST(SelectVideo, AFileInUseIsNotChosenUntilReleased) {
     EXPECT_FALSE(isFileInUse((f.dir.path() / "missing.mp4").string()));
 }
 
+// A used-video folder inside the material folder, with subfolders read: each video is
+// published and moved once, then never found again, however the folder is written.
+TEST(SelectVideo, AMovedVideoIsNeverMaterialAgain) {
+    const std::vector<std::string> usedFolders = {"<m>/used", "<m>/used/", "<m>/sub/../used", "../m/used",
+                                                  "<dir>/link-to-used"};
+    for (const auto& text : usedFolders) {
+        MaterialFixture f;
+        f.dir.write("m/a.mp4", "a");
+        f.dir.write("m/b.mp4", "b");
+        fs::create_directories(f.at("sub"));
+        fs::create_directories(f.at("used"));
+        fs::create_directory_symlink(f.at("used"), f.dir.path() / "link-to-used");
+        // Dangling until a.mp4 is moved; then a second way to it.
+        fs::create_symlink(f.at("used/a.mp4"), f.at("again.mp4"));
+        std::string used = text;
+        if (used.starts_with("<m>")) used.replace(0, 3, f.folder());
+        if (used.starts_with("<dir>")) used.replace(0, 5, f.dir.str());
+        f.window.setText("编辑框_使用过视频目录", used);
+        f.window.setChecked("选择框_读取子文件夹", true);
+        f.window.setChecked("单选框_移动", true);
+        f.window.setChecked("单选框_选择视频_顺序", true);
+
+        std::vector<std::string> published;
+        for (int turn = 0; turn < 4; ++turn) {
+            const std::string video = f.material.selectVideo(f.folder(), 0);
+            if (video.empty()) break;
+            published.push_back(fs::relative(video, f.folder()).string());
+            ASSERT_TRUE(f.material.disposeVideo(video)) << text;
+        }
+        EXPECT_EQ(published, (std::vector<std::string>{"a.mp4", "b.mp4"})) << text;
+        EXPECT_EQ(filesUnder(f.at("used")), (std::set<std::string>{"a.mp4", "b.mp4"})) << text;
+    }
+}
+
+TEST(SelectVideo, AMaterialFolderInsideTheUsedFolderHasNoVideos) {
+    MaterialFixture f;
+    f.dir.write("used/m/a.mp4", "a");
+    f.window.setText("编辑框_使用过视频目录", (f.dir.path() / "used").string());
+    f.window.setChecked("选择框_读取子文件夹", true);
+    const std::string inside = (f.dir.path() / "used" / "m").string();
+    for (const std::string& folder : {inside, inside + "/.."}) {
+        EXPECT_EQ(f.material.selectVideo(folder, 0), "") << folder;
+        EXPECT_EQ(f.table.cell(0, kColumnStatus), "没有视频");
+    }
+}
+
 struct DisposeCase {
     std::string name;
     bool remove;
@@ -342,6 +398,38 @@ TEST(DisposeVideo, AUsedFolderThatCannotBeMadeKeepsTheVideoAndCover) {
     f.material.disposeVideo(f.at("v.mp4"));
     EXPECT_EQ(f.dir.read("m/v.mp4"), "video");
     EXPECT_EQ(f.dir.read("m/v.jpg"), "cover");
+}
+
+TEST(DisposeVideo, FlushesTheFoldersItChangedBeforeSayingSo) {
+    struct Case {
+        std::string name;
+        bool remove;
+        bool syncFails;
+        std::vector<std::string> synced;
+    };
+    for (const Case& c : std::vector<Case>{{"move", false, false, {"m", "used"}},
+                                           {"delete", true, false, {"m"}},
+                                           // the file moved all the same: still disposed
+                                           {"move, flush fails", false, true, {"m", "used"}}}) {
+        MaterialFixture f;
+        f.dir.write("m/v.mp4", "video");
+        f.dir.write("m/v.jpg", "cover");
+        f.window.setChecked(c.remove ? "单选框_删除" : "单选框_移动", true);
+        f.window.setText("编辑框_使用过视频目录", (f.dir.path() / "used").string());
+        f.syncFails = c.syncFails;
+        EXPECT_TRUE(f.material.disposeVideo(f.at("v.mp4"))) << c.name;
+        std::vector<fs::path> expected;
+        for (const auto& folder : c.synced) expected.push_back(f.dir.path() / folder);
+        EXPECT_EQ(f.synced, expected) << c.name;
+    }
+
+    MaterialFixture stays;
+    stays.dir.write("m/v.mp4", "video");
+    stays.dir.write("prog/blocker", "a file");
+    stays.window.setChecked("单选框_移动", true);
+    stays.window.setText("编辑框_使用过视频目录", (stays.dir.path() / "prog" / "blocker" / "used").string());
+    EXPECT_FALSE(stays.material.disposeVideo(stays.at("v.mp4")));
+    EXPECT_TRUE(stays.synced.empty()) << "nothing changed, nothing to flush";
 }
 
 // TMPDIR names the folder for the scratch copy of a forced delete; one that is not there

@@ -5,7 +5,7 @@
 //     Reads where it was started from, then holds descriptors of the kinds the program holds
 //     without close-on-exec (a pipe, a socket, a file), writes "ready", waits for "go", restarts
 //     the way the program's restart button does and writes "outcome": restarted or nothing.
-// restart_helper (no arguments, as the restart starts it)
+// restart_helper --handover (as the restart starts it)
 //     Writes "report": the file it runs from, then its open descriptors.
 #include <dirent.h>
 #include <fcntl.h>
@@ -66,11 +66,12 @@ int main(int argc, char** argv) {
     const char* folder = std::getenv("RESTART_HELPER_DIR");
     if (!folder) return 2;
     const fs::path dir(folder);
-    if (argc < 2) {
+    if (clipmill::startedByHandover(argc, argv)) {
         std::error_code ec;
         writeAtomically(dir / "report", fs::read_symlink("/proc/self/exe", ec).string() + "\n" + openDescriptors());
         return 0;
     }
+    if (argc < 2) return 4;  // started without the handover: no report
     const clipmill::ProgramFile self = clipmill::programFileOfThisProcess();
     holdDescriptors();
     if (argc > 2 && std::strcmp(argv[2], "ignore-sigchld") == 0) ::signal(SIGCHLD, SIG_IGN);
