@@ -53,9 +53,21 @@ TEST(PracticeSite, RecordsTheUploadedFileAndTheSubmission) {
     EXPECT_EQ(automation.form_dom_gettext(handle, ".input-box-v2-1-val", 0), "第一集");
     automation.form_dom_setvalue(handle, ".input-box-v2-1-val", "", 0);
     automation.form_dom_input(handle, ".input-box-v2-1-val", "新标题", 0);
+    ASSERT_EQ(automation.form_network_record(handle), 1);
     EXPECT_EQ(automation.form_dom_click(handle, ".submit-btn-group-add", 0), 1);
     EXPECT_EQ(waitFor(site.url("/video/done.html"), [&] { return automation.form_get_page_url(handle); }),
               site.url("/video/done.html"));
+    // The page leaves as soon as it has read the answer; the record still holds it.
+    std::string answer = "<no answered submit recorded>";
+    pollUntil(
+        [&] {
+            for (const auto& e : automation.form_network_exchanges(handle))
+                if (e.url == site.url("/api/submit") && e.state == BrowserAutomation::NetworkExchange::State::Answered)
+                    answer = e.body;
+            return answer.starts_with("{");
+        },
+        5s);
+    EXPECT_EQ(answer, R"({"code":0,"message":"0","ttl":1,"data":{"aid":1000,"bvid":"BV1pr1000"}})");
     automation.form_close_browser(handle);
 
     std::string record = dir.read("record.jsonl");
