@@ -176,10 +176,6 @@ bool ChromiumBrowser::close() {
     return !closing();
 }
 
-}  // namespace clipmill::cdp
-
-namespace clipmill::cdp {
-
 bool ChromiumBrowser::recordNetwork() {
     auto current = page();
     std::shared_ptr<NetworkRecord> previous;
