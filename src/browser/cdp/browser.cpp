@@ -183,7 +183,7 @@ bool ChromiumBrowser::recordNetwork() {
         std::lock_guard lock(mutex_);
         previous.swap(networkRecord_);
     }
-    previous.reset();  // its subscriptions end here, outside the lock
+    if (previous) previous->stop();  // outside the lock: it waits for the connection's lock
     if (!current) return false;
     auto record = NetworkRecord::start(connection_, current->sessionId());
     std::lock_guard lock(mutex_);

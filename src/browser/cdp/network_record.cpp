@@ -23,17 +23,32 @@ std::shared_ptr<NetworkRecord> NetworkRecord::start(std::shared_ptr<Connection> 
     std::shared_ptr<NetworkRecord> record(new NetworkRecord(std::move(connection), sessionId));
     record->subscribe();
     if (!record->connection_->call("Network.enable", "{}", sessionId).ok) return nullptr;
+    const std::string held = "[" + jsonObject({{"resourceType", "XHR"}, {"requestStage", "Response"}}) + "," +
+                             jsonObject({{"resourceType", "Fetch"}, {"requestStage", "Response"}}) + "]";
+    if (!record->connection_->call("Fetch.enable", jsonObject({{"patterns", Json::raw(held)}}), sessionId).ok)
+        return nullptr;
     return record;
 }
 
 NetworkRecord::NetworkRecord(std::shared_ptr<Connection> connection, std::string sessionId)
     : connection_(std::move(connection)), sessionId_(std::move(sessionId)) {}
 
-NetworkRecord::~NetworkRecord() {
-    for (int id : subscriptions_) connection_->unsubscribe(id);
+NetworkRecord::~NetworkRecord() { stop(); }
+
+void NetworkRecord::stop() {
+    std::vector<int> ended;
+    {
+        std::lock_guard lock(subscriptionsMutex_);
+        ended.swap(subscriptions_);
+    }
+    if (ended.empty()) return;
+    for (int id : ended) connection_->unsubscribe(id);
+    // Nothing here would let a held answer go any more: the browser releases them all.
+    connection_->send("Fetch.disable", "{}", sessionId_);
 }
 
 void NetworkRecord::subscribe() {
+    std::lock_guard lock(subscriptionsMutex_);
     std::weak_ptr<NetworkRecord> weak = weak_from_this();
     auto route = [&](const char* method, void (NetworkRecord::*handler)(const rapidjson::Value&)) {
         subscriptions_.push_back(connection_->subscribe(method, sessionId_, [weak, handler](const rapidjson::Value& p) {
@@ -44,6 +59,7 @@ void NetworkRecord::subscribe() {
     route("Network.responseReceived", &NetworkRecord::onResponse);
     route("Network.loadingFinished", &NetworkRecord::onFinished);
     route("Network.loadingFailed", &NetworkRecord::onFailed);
+    route("Fetch.requestPaused", &NetworkRecord::onAnswerHeld);
 }
 
 std::vector<NetworkRecord::Exchange> NetworkRecord::exchanges() const {
@@ -100,12 +116,13 @@ void NetworkRecord::onFinished(const rapidjson::Value& params) {
         std::lock_guard lock(mutex_);
         Entry* entry = find(requestId);
         if (!entry) return;
-        wantsBody = entry->wantsBody;
+        wantsBody = entry->wantsBody && !entry->bodyCaptured;
     }
-    std::string body = wantsBody ? responseBody(requestId) : std::string();
+    std::optional<std::string> body;
+    if (wantsBody) body = responseBody("Network.getResponseBody", requestId);
     std::lock_guard lock(mutex_);
     if (Entry* entry = find(requestId)) {
-        entry->exchange.body = std::move(body);
+        if (body) entry->exchange.body = std::move(*body);
         entry->exchange.state = Exchange::State::Answered;
     }
 }
@@ -118,11 +135,29 @@ void NetworkRecord::onFailed(const rapidjson::Value& params) {
     }
 }
 
-// The answer's body as the browser kept it; "" when it kept none.
-std::string NetworkRecord::responseBody(const std::string& requestId) {
-    Reply reply = connection_->call("Network.getResponseBody", jsonObject({{"requestId", requestId}}), sessionId_,
-                                    kBodyTimeout);
-    if (!reply.ok) return {};
+// A POST's answer, held back before the page sees it: its body is read, then it goes on.
+void NetworkRecord::onAnswerHeld(const rapidjson::Value& params) {
+    const std::string heldId = stringMember(params, "requestId");
+    const auto* request = member(params, "request");
+    const int status = intMember(params, "responseStatusCode");
+    const bool hasBody = status >= 200 && (status < 300 || status >= 400);  // redirects and failures have none
+    std::optional<std::string> body;
+    if (request && stringMember(*request, "method") == "POST" && hasBody)
+        body = responseBody("Fetch.getResponseBody", heldId);
+    if (body) {
+        std::lock_guard lock(mutex_);
+        if (Entry* entry = find(stringMember(params, "networkId"))) {
+            entry->exchange.body = std::move(*body);
+            entry->bodyCaptured = true;
+        }
+    }
+    connection_->send("Fetch.continueRequest", jsonObject({{"requestId", heldId}}), sessionId_);
+}
+
+// The answer's body as the browser has it; nothing when it has none.
+std::optional<std::string> NetworkRecord::responseBody(const char* method, const std::string& requestId) {
+    Reply reply = connection_->call(method, jsonObject({{"requestId", requestId}}), sessionId_, kBodyTimeout);
+    if (!reply.ok) return std::nullopt;
     std::string body = stringMember(reply.result(), "body");
     if (boolMember(reply.result(), "base64Encoded")) body = net::base64Decode(body).value_or("");
     if (body.size() > kMaxBodyBytes) body.resize(kMaxBodyBytes);
