@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Soak run, not part of the test suite: 40 videos over 4 accounts on the practice site,
 # published by the real program while it is stopped and started again, closed, killed with
-# SIGKILL and has its browser killed at random moments. It ends when every video is
-# published or after 44 minutes, and prints how many videos the site received twice and how
-# many were lost (gone from their folder without the site having them). Both must be 0.
+# SIGKILL and has its browser killed at random moments, while the site now and then loses
+# the answer to a submit it took, refuses submits as too frequent, or answers them late. It
+# ends when every video is published or after 44 minutes, and prints how many videos the
+# site took twice and how many were lost (gone from their folder without the site having
+# taken them). Both must be 0.
 #   SOAK_SEED=N      replays a run (the seed is printed first)
 #   SOAK_MINUTES=N   shorter run
 set -euo pipefail
@@ -93,18 +95,33 @@ end_program() {  # $1: the signal
   clipmill_pid=
 }
 
+# Sets the site's knobs for a while, then puts them back.
+site_fault() {
+  local knobs
+  case $((RANDOM % 3)) in
+    0) knobs="answer-lost=1" ;;
+    1) knobs="refuse-code=21566" ;;
+    2) knobs="submit-answer-ms=$((2000 + RANDOM % 8000))" ;;
+  esac
+  echo "soak: $(date +%T) site: $knobs"
+  curl -s -o /dev/null --data "$knobs" "http://127.0.0.1:$port/__control/knobs" || true
+  sleep $((5 + RANDOM % 20))
+  curl -s -o /dev/null --data "answer-lost=0&refuse-code=0&submit-answer-ms=0" "http://127.0.0.1:$port/__control/knobs" || true
+}
+
 declare -A done_actions=()
 deadline=$((SECONDS + minutes * 60))
 start_program
 while [ "$(left)" -gt 0 ] && [ $SECONDS -lt $deadline ]; do
   sleep $((10 + RANDOM % 50))
   [ "$(left)" -gt 0 ] || break
-  case $((RANDOM % 5)) in
+  case $((RANDOM % 6)) in
     0) action=stop-start; xdotool key ctrl+alt+k; sleep $((1 + RANDOM % 5)); xdotool key ctrl+alt+k ;;
     1) action=sigkill; end_program KILL; sleep $((RANDOM % 3)); start_program ;;
     2) action=close; end_program TERM; sleep 1; start_program ;;
     3) action=browser-kill; kill_browsers ;;
     4) action=none ;;
+    5) action=site-fault; site_fault ;;
   esac
   done_actions[$action]=$(( ${done_actions[$action]:-0} + 1 ))
   echo "soak: $(date +%T) $action; $(left) videos left"
@@ -112,15 +129,17 @@ done
 end_program KILL
 kill_browsers
 
+# The submits the site took: a refused one is recorded with its code and not taken.
+taken() { grep '"event":"submit"' "$record" 2>/dev/null | grep -F '"code":0' || true; }
 twice=0
 lost=0
 for name in "${names[@]}"; do
-  received=$(grep '"event":"submit"' "$record" 2>/dev/null | grep -cF "\"name\":\"$name\"" || true)
+  received=$(taken | grep -cF "\"name\":\"$name\"" || true)
   present=$(find "$program_dir"/素材* -name "$name" | wc -l)
   [ "$received" -gt 1 ] && { twice=$((twice + 1)); echo "soak: $name received $received times"; }
   [ "$received" -eq 0 ] && [ "$present" -eq 0 ] && { lost=$((lost + 1)); echo "soak: $name lost"; }
 done
-published=$(grep -c '"event":"submit"' "$record" 2>/dev/null || true)
+published=$(taken | wc -l)
 echo "soak: actions: $(for a in "${!done_actions[@]}"; do printf '%s=%s ' "$a" "${done_actions[$a]}"; done)"
 echo "soak: seed $seed, $((SECONDS / 60)) minutes, submissions received $published, videos left unpublished $(left)"
 echo "soak: published twice: $twice"

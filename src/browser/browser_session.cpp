@@ -78,12 +78,12 @@ int BrowserSession::tryStart(const std::string& accountId, Waiter& waiter) {
 bool BrowserSession::attachBrowser(const std::string& accountId, Waiter& waiter) {
     InterruptScope interruptible(waiter.stopSignal());
     auto& automation = services_.automation;
-    std::vector<int> reachable = automation.form_connect_started();
-    services_.window.setStatusPart(kStatusBar, kBrowserCountPart, "已启动浏览器：" + std::to_string(reachable.size()));
-    if (!reachable.empty()) {
-        handle_.store(reachable.front());
-        automation.form_close_other_pages(handle());
-    }
+    const std::size_t reachable = automation.form_connect_started().size();
+    services_.window.setStatusPart(kStatusBar, kBrowserCountPart, "已启动浏览器：" + std::to_string(reachable));
+    // Only the account's own profile: a browser another account is signed in to would
+    // publish this account's videos under that account.
+    handle_.store(automation.form_find_started(profileDirectory(accountId)));
+    if (handle() > 0) automation.form_close_other_pages(handle());
     if (!waiter.waitMs(1000)) return false;
     int current = handle();
     if (automation.form_session_isconnected(current) != 1) {

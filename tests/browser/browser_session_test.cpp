@@ -83,13 +83,22 @@ TEST_F(BrowserSessionTest, AnEmptyIdStartsOnTheProfileOfAccount100AndShowsTheUpl
     EXPECT_FALSE(opened_.accountUnusable);
 }
 
-TEST_F(BrowserSessionTest, ABrowserLeftRunningByAnotherProcessIsReusedForTheNextAccount) {
+TEST_F(BrowserSessionTest, ABrowserOnAnotherAccountsProfileIsCountedButNeverUsed) {
     startFromOtherProcess("Norvane7");
+    const int other = helperAutomation_.form_find_started(profile("Norvane7"));
+    ASSERT_GT(other, 0);
+    ASSERT_EQ(helperAutomation_.form_forward_url(other, site_.url("/login")), 1);
+
     EXPECT_EQ(open("8"), 1);
     EXPECT_EQ(window_.statusPart("状态条1", 2), "已启动浏览器：1");
-    EXPECT_EQ(automation_.browser(session_.handle())->profileDir(), profile("Norvane7"));
-    EXPECT_FALSE(fs::exists(profile("Norvane8")));
+    EXPECT_EQ(automation_.browser(session_.handle())->profileDir(), profile("Norvane8"));
     EXPECT_EQ(pageUrl(), site_.url("/video/upload.html"));
+    EXPECT_EQ(helperAutomation_.form_get_page_url(other), site_.url("/login"));
+
+    // The account whose browser it is gets it.
+    EXPECT_EQ(open("7"), 1);
+    EXPECT_EQ(automation_.browser(session_.handle())->profileDir(), profile("Norvane7"));
+    EXPECT_EQ(window_.statusPart("状态条1", 2), "已启动浏览器：2");
 }
 
 TEST_F(BrowserSessionTest, ASecondConnectionReachesTheSameBrowser) {

@@ -16,13 +16,14 @@ int usage() {
     std::fprintf(stderr,
                  "usage: practice_site --port N --record FILE [--upload-ms N] [--cover-delay-ms N]\n"
                  "       [--stall-upload] [--fail-upload] [--refuse-cover] [--submit-noop]\n"
-                 "       [--submit-send-ms N] [--submit-answer-ms N] [--drop-upload] [--moved-upload]\n");
+                 "       [--submit-send-ms N] [--submit-answer-ms N] [--drop-upload] [--moved-upload]\n"
+                 "       [--answer-lost] [--refuse-code N] [--site-id N] [--success-in-place]\n");
     return 2;
 }
 
 bool takesValue(const std::string& flag) {
     return flag == "--port" || flag == "--record" || flag == "--upload-ms" || flag == "--cover-delay-ms" ||
-           flag == "--submit-send-ms" || flag == "--submit-answer-ms";
+           flag == "--submit-send-ms" || flag == "--submit-answer-ms" || flag == "--refuse-code" || flag == "--site-id";
 }
 }  // namespace
 

@@ -22,7 +22,8 @@ std::string knobsJson(const Knobs& knobs) {
            ",\"failUpload\":" + flag(knobs.failUpload) + ",\"coverDelayMs\":" + std::to_string(knobs.coverDelayMs) +
            ",\"submitNoop\":" + flag(knobs.submitNoop) + ",\"submitSendMs\":" + std::to_string(knobs.submitSendMs) +
            ",\"submitClass\":" + jsonString(knobs.submitClass) + ",\"tooFrequent\":" + flag(knobs.tooFrequent) +
-           ",\"verificationMs\":" + std::to_string(knobs.verificationMs) + "}";
+           ",\"verificationMs\":" + std::to_string(knobs.verificationMs) +
+           ",\"successInPlace\":" + flag(knobs.successInPlace) + "}";
 }
 
 const char* const kUploadPageTop = R"HTML(<!doctype html>
@@ -37,6 +38,7 @@ body { font-family: sans-serif; margin: 0; }
 .check-radio-v2-name.checked, .selector-item.chosen { background: #00a1d6; color: #fff; }
 .ql-editor { min-height: 60px; border: 1px solid #ccc; }
 .cover-chop-modal { position: fixed; top: 100px; left: 100px; padding: 30px; background: #fff; border: 1px solid #333; }
+.bcc-message { position: fixed; top: 40px; left: 40%; padding: 10px 20px; background: #fff3f0; color: #f45a5a; }
 .toast { position: fixed; top: 40px; left: 40%; padding: 10px 20px; background: #333; color: #fff; }
 .geetest_panel { position: fixed; inset: 0; background: rgba(0,0,0,.5); color: #fff; font-size: 24px; padding-top: 200px; text-align: center; }
 #submit { display: inline-block; padding: 8px 24px; background: #00a1d6; color: #fff; cursor: pointer; }
@@ -221,9 +223,27 @@ $('#submit').addEventListener('click', async (e) => {
   const fields = { title: $('.input-box-v2-1-val').value, video: state.video, originality: state.originality,
                    source: source ? source.value : null, zone: state.zone, subZone: state.subZone, tags: state.tags,
                    cover: state.cover, systemCover: state.systemCover, description };
-  await fetch('/api/submit', { method: 'POST', body: JSON.stringify(fields), headers: { 'Content-Type': 'application/json' } });
+  const sent = await fetch('/api/submit', { method: 'POST', body: JSON.stringify(fields),
+                                             headers: { 'Content-Type': 'application/json' } });
+  const answer = await sent.json();
+  if (answer.code !== 0) { showMessage(answer.message); return; }
+  if (knobs.successInPlace) { showSuccessInPlace(); return; }
   location.href = '/video/done.html';
 });
+function showMessage(text) {
+  const message = document.createElement('div');
+  message.className = 'bcc-message';
+  message.textContent = text;
+  document.body.appendChild(message);
+  setTimeout(() => message.remove(), 3000);
+}
+function showSuccessInPlace() {
+  const done = document.createElement('div');
+  done.className = 'step-des';
+  done.innerHTML = '<p>稿件投递成功</p><button type="button" class="again">再投一个</button>';
+  done.querySelector('.again').addEventListener('click', () => location.reload());
+  $('.form').replaceWith(done);
+}
 </script>
 </body></html>
 )HTML";

@@ -3,9 +3,9 @@
 #include <httplib.h>
 
 #include <fstream>
-#include <string>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace practice {
 
@@ -27,7 +27,22 @@ struct Knobs {
     std::string submitClass;   // the submit button's class when the site renamed it ("": the usual one)
     bool tooFrequent = false;  // a submit is answered with a "投稿过于频繁" toast and not taken
     int verificationMs = 0;    // the first submit shows a captcha that goes away after this long
+    bool answerLost = false;   // a submit is taken, then its connection drops without an answer
+    int refuseCode = 0;        // a submit is answered with this code and its message, and not taken
+    long long siteId = 10001;  // the signed-in account's id as the identity answer gives it
+    bool successInPlace = false;  // a taken submit is shown on the upload page's own address
 };
+
+// A submission the site took.
+struct Archive {
+    long long aid = 0;
+    std::string bvid;
+    std::string title;
+    long long createdAt = 0;  // seconds since the epoch
+};
+
+// The message the site answers a refused submit's code with.
+std::string refusalMessage(int code);
 
 // Sets the knob named like its flag without the dashes ("upload-ms", "stall-upload", ...).
 // Flags without a value take "1". False for an unknown name.
@@ -47,6 +62,10 @@ private:
     void routePages();
     void routeApi();
     void routeControl();
+    void routeAccount();
+    void onSubmit(const httplib::Request& request, httplib::Response& response);
+    Archive accept(const std::string& fields);
+    AccountState accountState();
     void record(const std::string& jsonLine);
     Knobs knobs();
 
@@ -55,6 +74,8 @@ private:
     std::ofstream record_;
     AccountState state_ = AccountState::Ok;
     Knobs knobs_;
+    long long nextAid_ = 1000;
+    std::vector<Archive> archives_;  // in the order taken
 };
 
 // Pages as the site serves them.

@@ -176,4 +176,41 @@ bool ChromiumBrowser::close() {
     return !closing();
 }
 
+bool ChromiumBrowser::recordNetwork() {
+    auto current = page();
+    std::shared_ptr<NetworkRecord> previous;
+    {
+        std::lock_guard lock(mutex_);
+        previous.swap(networkRecord_);
+    }
+    if (previous) previous->stop();  // outside the lock: it waits for the connection's lock
+    if (!current) return false;
+    auto record = NetworkRecord::start(connection_, current->sessionId());
+    std::lock_guard lock(mutex_);
+    networkRecord_ = record;
+    return record != nullptr;
+}
+
+std::vector<NetworkRecord::Exchange> ChromiumBrowser::networkExchanges() {
+    std::shared_ptr<NetworkRecord> record;
+    {
+        std::lock_guard lock(mutex_);
+        record = networkRecord_;
+    }
+    return record ? record->exchanges() : std::vector<NetworkRecord::Exchange>{};
+}
+
+std::optional<std::string> ChromiumBrowser::targetText(const std::string& targetId) {
+    if (targetId.empty()) return std::nullopt;
+    Reply attached =
+        connection_->call("Target.attachToTarget", jsonObject({{"targetId", targetId}, {"flatten", true}}));
+    const std::string sessionId = stringMember(attached.result(), "sessionId");
+    if (sessionId.empty()) return std::nullopt;
+    PageSession reader(connection_, sessionId, targetId);
+    Evaluation text = reader.evaluate("document.body ? document.body.innerText : ''");
+    connection_->send("Target.detachFromTarget", jsonObject({{"sessionId", sessionId}}));
+    if (!text.ok || !text.value().IsString()) return std::nullopt;
+    return text.text();
+}
+
 }  // namespace clipmill::cdp

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browser/cdp/connection.h"
+#include "browser/cdp/network_record.h"
 #include "browser/cdp/page.h"
 
 namespace clipmill::cdp {
@@ -50,6 +51,14 @@ public:
     // The next file chooser the page opens gets this file.
     void answerNextFileChooser(const std::string& path);
 
+    // Starts a new record of the driven page's requests, dropping the earlier one. The
+    // record stays with that tab: after the page is attached anew it holds what it had.
+    bool recordNetwork();
+    std::vector<NetworkRecord::Exchange> networkExchanges();
+    // The visible text of tab `targetId`, read over a session of its own so that the
+    // driven page is left as it is; nothing when there is no such tab.
+    std::optional<std::string> targetText(const std::string& targetId);
+
 private:
     ChromiumBrowser(std::shared_ptr<Connection> connection, Endpoint endpoint, std::string profileDir);
     std::vector<std::string> pageTargetIds();
@@ -66,6 +75,7 @@ private:
     std::shared_ptr<PageSession> page_;
     std::vector<int> pageSubscriptions_;
     std::string chooserFile_;
+    std::shared_ptr<NetworkRecord> networkRecord_;
 };
 
 }  // namespace clipmill::cdp

@@ -365,4 +365,29 @@ int CdpAutomation::form_upload_file(int handle, int chooser, const std::string& 
     return 0;
 }
 
+int CdpAutomation::form_network_record(int handle) {
+    auto target = browser(handle);
+    return target && target->recordNetwork() ? 1 : 0;
+}
+
+std::vector<BrowserAutomation::NetworkExchange> CdpAutomation::form_network_exchanges(int handle) {
+    auto target = browser(handle);
+    return target ? target->networkExchanges() : std::vector<NetworkExchange>{};
+}
+
+std::string CdpAutomation::form_page_target(int handle) {
+    auto target = page(handle);
+    return target ? target->targetId() : std::string();
+}
+
+std::optional<std::string> CdpAutomation::form_fetch_text(int handle, const std::string& url, int timeoutMs) {
+    auto target = page(handle);
+    return target ? target->fetchText(url, Millis(std::max(0, timeoutMs))) : std::nullopt;
+}
+
+std::optional<std::string> CdpAutomation::form_target_text(int handle, const std::string& targetId) {
+    auto target = browser(handle);
+    return target ? target->targetText(targetId) : std::nullopt;
+}
+
 }  // namespace clipmill::cdp

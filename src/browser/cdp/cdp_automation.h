@@ -58,6 +58,11 @@ public:
     int form_press_special_key(int handle, int virtualKey) override;
     int form_analog_keyboard_ex(int handle, const std::string& virtualKey, int modifiers) override;
     int form_upload_file(int handle, int chooser, const std::string& path) override;
+    int form_network_record(int handle) override;
+    std::vector<NetworkExchange> form_network_exchanges(int handle) override;
+    std::string form_page_target(int handle) override;
+    std::optional<std::string> form_fetch_text(int handle, const std::string& url, int timeoutMs) override;
+    std::optional<std::string> form_target_text(int handle, const std::string& targetId) override;
 
     // The connected browser a handle names, or null.
     std::shared_ptr<ChromiumBrowser> browser(int handle);

@@ -82,6 +82,16 @@ bool PageSession::sendAll(const std::string& method, const std::vector<std::stri
 
 Evaluation PageSession::evaluate(const std::string& expression, Millis timeout) {
     Reply reply = call("Runtime.evaluate", jsonObject({{"expression", expression}, {"returnByValue", true}}), timeout);
+    return evaluationOf(std::move(reply));
+}
+
+Evaluation PageSession::evaluateAwaited(const std::string& expression, Millis timeout) {
+    Reply reply = call("Runtime.evaluate",
+                       jsonObject({{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}}), timeout);
+    return evaluationOf(std::move(reply));
+}
+
+Evaluation PageSession::evaluationOf(Reply reply) {
     Evaluation evaluation{reply.ok, reply.error, reply.message};
     if (reply.ok) {
         if (const auto* details = member(reply.result(), "exceptionDetails")) {
@@ -141,6 +151,21 @@ std::string PageSession::screenshot() {
     Reply reply = call("Page.captureScreenshot", jsonObject({{"format", "png"}}), std::chrono::seconds(20));
     const std::string data = reply.ok ? stringMember(reply.result(), "data") : std::string();
     return net::base64Decode(data).value_or("");
+}
+
+std::optional<std::string> PageSession::fetchText(const std::string& url, Millis timeout) {
+    // The page's own timer ends the fetch; the call waits a little longer for that answer.
+    const std::string script =
+        "(async () => { const stop = new AbortController();"
+        " const timer = setTimeout(() => stop.abort(), " + std::to_string(timeout.count()) + ");"
+        " try { const answer = await fetch(" + Json::str(url).text() + ", {credentials: 'include', signal: stop.signal});"
+        " if (!answer.ok) return null; return {text: await answer.text()}; }"
+        " catch (error) { return null; } finally { clearTimeout(timer); } })()";
+    Evaluation answer = evaluateAwaited(script, timeout + Millis(2000));
+    const auto& value = answer.value();
+    const auto* text = value.IsObject() ? member(value, "text") : nullptr;
+    if (!text || !text->IsString()) return std::nullopt;
+    return std::string(text->GetString(), text->GetStringLength());
 }
 
 bool PageSession::loaded() { return evaluate("document.readyState === 'complete'").truth(); }

@@ -35,6 +35,11 @@ public:
     Connection& connection() { return *connection_; }
 
     Evaluation evaluate(const std::string& expression, Millis timeout = Connection::kDefaultTimeout);
+    // Evaluates an expression that gives a promise and waits for what it settles to.
+    Evaluation evaluateAwaited(const std::string& expression, Millis timeout);
+    // GETs `url` from the page with the profile's cookies: the body of a 2xx answer, nothing
+    // on another status, a network failure or after `timeout`.
+    std::optional<std::string> fetchText(const std::string& url, Millis timeout);
 
     // Navigation and page state.
     bool navigate(const std::string& url, Millis loadTimeout);
@@ -70,6 +75,7 @@ public:
     bool setInputFile(FileTarget target, const std::string& path);
 
 private:
+    static Evaluation evaluationOf(Reply reply);
     Reply call(const std::string& method, const std::string& params = "{}", Millis timeout = Connection::kDefaultTimeout);
     bool sendAll(const std::string& method, const std::vector<std::string>& params);
     Evaluation onElement(const std::string& selector, int position, const std::string& body);
