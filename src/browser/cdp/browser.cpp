@@ -191,6 +191,11 @@ bool ChromiumBrowser::recordNetwork() {
     return record != nullptr;
 }
 
+std::shared_ptr<NetworkRecord> ChromiumBrowser::networkRecord() {
+    std::lock_guard lock(mutex_);
+    return networkRecord_;
+}
+
 std::vector<NetworkRecord::Exchange> ChromiumBrowser::networkExchanges() {
     std::shared_ptr<NetworkRecord> record;
     {

@@ -55,6 +55,8 @@ public:
     // record stays with that tab: after the page is attached anew it holds what it had.
     bool recordNetwork();
     std::vector<NetworkRecord::Exchange> networkExchanges();
+    // The record in progress, null when none; it keeps what it has after the browser ends.
+    std::shared_ptr<NetworkRecord> networkRecord();
     // The visible text of tab `targetId`, read over a session of its own so that the
     // driven page is left as it is; nothing when there is no such tab.
     std::optional<std::string> targetText(const std::string& targetId);

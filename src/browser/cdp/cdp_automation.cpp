@@ -88,7 +88,13 @@ void CdpAutomation::releaseClosed() {
     {
         std::lock_guard lock(mutex_);
         for (auto& [handle, known] : browsers_) {
-            if (known && !known->connected()) closed.push_back(std::move(known));
+            if (!known || known->connected()) continue;
+            closed.push_back(std::move(known));
+            // The record holds the connection: it is kept as what it says, not as itself.
+            if (auto record = networkRecords_.find(handle); record != networkRecords_.end()) {
+                if (record->second) closedRecords_[handle] = record->second->exchanges();
+                networkRecords_.erase(record);
+            }
         }
     }
 }
@@ -367,12 +373,25 @@ int CdpAutomation::form_upload_file(int handle, int chooser, const std::string& 
 
 int CdpAutomation::form_network_record(int handle) {
     auto target = browser(handle);
-    return target && target->recordNetwork() ? 1 : 0;
+    const bool recording = target && target->recordNetwork();
+    std::lock_guard lock(mutex_);
+    networkRecords_[handle] = recording ? target->networkRecord() : nullptr;
+    closedRecords_.erase(handle);
+    return recording ? 1 : 0;
 }
 
+// A browser that died right after a request went out still tells of that request: the
+// record outlives it.
 std::vector<BrowserAutomation::NetworkExchange> CdpAutomation::form_network_exchanges(int handle) {
-    auto target = browser(handle);
-    return target ? target->networkExchanges() : std::vector<NetworkExchange>{};
+    std::shared_ptr<NetworkRecord> record;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = networkRecords_.find(handle);
+        if (it != networkRecords_.end()) record = it->second;
+        auto closed = closedRecords_.find(handle);
+        if (!record && closed != closedRecords_.end()) return closed->second;
+    }
+    return record ? record->exchanges() : std::vector<NetworkExchange>{};
 }
 
 std::string CdpAutomation::form_page_target(int handle) {

@@ -82,6 +82,9 @@ private:
     ConnectCallback onConnect_;
     int nextHandle_ = 0;
     std::map<int, std::shared_ptr<ChromiumBrowser>> browsers_;  // null once closed
+    // The last network record of each handle; once its browser is let go, what it held.
+    std::map<int, std::shared_ptr<NetworkRecord>> networkRecords_;
+    std::map<int, std::vector<NetworkExchange>> closedRecords_;
     std::string lastError_;
 };
 
