@@ -82,7 +82,9 @@ void ProgramTest::SetUp() {
     recordFile = dir.path() / "received.jsonl";
     site = std::make_unique<PracticeSite>(recordFile.string());
     std::ofstream(programDir / "data" / "endpoints.ini", std::ios::binary)
-        << "[site]\r\nupload=" << site->url("/video/upload.html") << "\r\nlogin=" << site->url("/login") << "\r\n";
+        << "[site]\r\nupload=" << site->url("/video/upload.html") << "\r\nlogin=" << site->url("/login")
+        << "\r\nidentity=" << site->url("/x/web-interface/nav") << "\r\narchives=" << site->url("/x/web/archives?pn=1&ps=20")
+        << "\r\n";
     display = std::make_unique<VirtualDisplay>(1600, 1000);
 }
 
