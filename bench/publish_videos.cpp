@@ -1,6 +1,8 @@
-// Publishes ten videos on the practice site through the upload page steps in headless
-// Chromium, and prints the time each video takes beyond the waits the steps prescribe, and
-// this program's own memory (the browser's is not counted).
+// Publishes twenty videos on the practice site through the upload page steps in headless
+// Chromium, and prints the time each video takes beyond the waits the steps prescribe, the
+// time from the site's answer to the submit to the verdict on it (the site notes when it
+// answered, on this machine's clock), and this program's own memory (the browser's is not
+// counted).
 //
 // bench_publish_videos PRACTICE_SITE_PROGRAM   (default: tests/practice_site/practice_site
 // next to this program)
@@ -9,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -33,7 +36,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int kVideos = 10;
+constexpr int kVideos = 20;
 
 struct Child {
     pid_t pid = 0;
@@ -75,6 +78,29 @@ int startSite(const std::string& program, const fs::path& record, Child& site) {
     while (read(site.out, &c, 1) == 1 && c != '\n') line += c;
     const auto space = line.rfind(' ');
     return space == std::string::npos ? 0 : std::atoi(line.c_str() + space + 1);
+}
+
+long long wallMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// When the site last answered a submit, as it noted in its record; 0 when it never did.
+long long lastAnswerMs(const fs::path& record) {
+    std::ifstream in(record);
+    long long last = 0;
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find("\"at_ms\":");
+        if (line.find("\"event\":\"answered\"") != std::string::npos && at != std::string::npos)
+            last = std::atoll(line.c_str() + at + 8);
+    }
+    return last;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 long long statusKb(const char* field) {
@@ -141,6 +167,7 @@ int main(int argc, char** argv) {
     Waiter waiter(clock, stop);
     PublishContext context{waiter, [] { return false; }};
     std::vector<double> beyond;
+    std::vector<double> answerToVerdict;
     int published = 0;
     for (int number = 1; number <= kVideos; ++number) {
         const fs::path video = work / "videos" / ("视频" + std::to_string(number) + ".mp4");
@@ -153,8 +180,12 @@ int main(int argc, char** argv) {
         job.description = "第" + std::to_string(number) + "个视频的简介";
         const long long waitsBefore = clock.requestedMs();
         const auto started = std::chrono::steady_clock::now();
-        published += page.publish(job, context).published() ? 1 : 0;
+        const bool done = page.publish(job, context).published();
+        const long long verdictMs = wallMs();
         const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        published += done ? 1 : 0;
+        if (const long long answered = lastAnswerMs(work / "record.jsonl"); done && answered > 0)
+            answerToVerdict.push_back(static_cast<double>(verdictMs - answered));
         beyond.push_back(wall - static_cast<double>(clock.requestedMs() - waitsBefore));
     }
     automation.form_close_browsers();
@@ -170,10 +201,14 @@ int main(int argc, char** argv) {
                 " the other %d: %.0f ms each)\n",
                 total / kVideos, beyond.front(), kVideos - 1, later / (kVideos - 1));
     std::printf("goal: under 1000 ms per video\n");
+    const double answerMedian = median(answerToVerdict);
+    std::printf("from the site's answer to the verdict, median over %zu publications: %.0f ms\n", answerToVerdict.size(),
+                answerMedian);
     std::printf("own memory: VmHWM %lld kB, VmRSS %lld kB (browser processes not counted)\n", statusKb("VmHWM"),
                 statusKb("VmRSS"));
     const double perVideo = total / kVideos;
-    std::printf("summary: beyond_waits_ms_per_video=%.0f goal<1000 published=%d goal==%d %s\n", perVideo, published,
-                kVideos, perVideo < 1000 && published == kVideos ? "met" : "not met");
+    const bool met = perVideo < 1000 && published == kVideos && answerMedian < 1000;
+    std::printf("summary: beyond_waits_ms_per_video=%.0f goal<1000 published=%d goal==%d answer_to_verdict_ms=%.0f goal<1000 %s\n",
+                perVideo, published, kVideos, answerMedian, met ? "met" : "not met");
     return published == kVideos ? 0 : 1;
 }

@@ -53,8 +53,9 @@ port=$(awk '/listening on/ {print $3}' "$work/site.out")
 
 mkdir -p "$program_dir/data/list"
 cp "$root/$build_dir/clipmill" "$program_dir/"
-printf '[site]\r\nupload=http://127.0.0.1:%s/video/upload.html\r\nlogin=http://127.0.0.1:%s/login\r\n' "$port" "$port" \
-  >"$program_dir/data/endpoints.ini"
+site="http://127.0.0.1:$port"
+printf '[site]\r\nupload=%s/video/upload.html\r\nlogin=%s/login\r\nidentity=%s/x/web-interface/nav\r\narchives=%s/x/web/archives?pn=1&ps=50\r\n' \
+  "$site" "$site" "$site" "$site" >"$program_dir/data/endpoints.ini"
 names=()
 for id in 100 101 102 103; do
   folder="$program_dir/素材$id"

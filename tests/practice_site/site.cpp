@@ -227,6 +227,9 @@ void Site::onSubmit(const httplib::Request& request, httplib::Response& response
         dropConnection(response);
         return;
     }
+    const auto sentMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::system_clock::now().time_since_epoch()).count();
+    record("{\"event\":\"answered\",\"at_ms\":" + std::to_string(sentMs) + "}");
     response.set_content(answer, "application/json");
 }
 
