@@ -46,24 +46,46 @@ SiteAnswer readSiteAnswer(const std::string& body) {
     return answer;
 }
 
-SubmitRequest findSubmitRequest(const std::vector<BrowserAutomation::NetworkExchange>& exchanges,
-                                const std::string& addressPart) {
+namespace {
+
+// How much an exchange says about the submit: the site's coded answer most, then a request
+// still waiting for its answer, then one whose answer was lost, then an answer without a code.
+int weight(const SubmitRequest& request) {
+    switch (request.state) {
+        case SubmitRequest::State::Answered: return request.answer.read ? 4 : 1;
+        case SubmitRequest::State::Sent: return 3;
+        case SubmitRequest::State::Lost: return 2;
+        case SubmitRequest::State::None: return 0;
+    }
+    return 0;
+}
+
+SubmitRequest requestOf(const BrowserAutomation::NetworkExchange& exchange) {
     using State = BrowserAutomation::NetworkExchange::State;
     SubmitRequest request;
+    switch (exchange.state) {
+        case State::Sent: request.state = SubmitRequest::State::Sent; break;
+        case State::Failed: request.state = SubmitRequest::State::Lost; break;
+        case State::Answered:
+            request.state = SubmitRequest::State::Answered;
+            request.answer = readSiteAnswer(exchange.body);
+            break;
+    }
+    return request;
+}
+
+}  // namespace
+
+SubmitRequest findSubmitRequest(const std::vector<BrowserAutomation::NetworkExchange>& exchanges,
+                                const std::string& addressPart) {
+    SubmitRequest found;
     for (const auto& exchange : exchanges) {
         if (exchange.method != "POST") continue;
         if (!addressPart.empty() && exchange.url.find(addressPart) == std::string::npos) continue;
-        request = SubmitRequest{};
-        switch (exchange.state) {
-            case State::Sent: request.state = SubmitRequest::State::Sent; break;
-            case State::Failed: request.state = SubmitRequest::State::Lost; break;
-            case State::Answered:
-                request.state = SubmitRequest::State::Answered;
-                request.answer = readSiteAnswer(exchange.body);
-                break;
-        }
+        const SubmitRequest request = requestOf(exchange);
+        if (weight(request) >= weight(found)) found = request;
     }
-    return request;
+    return found;
 }
 
 SubmitSign judgeSubmit(const SubmitLook& look, const SubmitAddresses& addresses) {

@@ -24,8 +24,10 @@ struct SubmitRequest {
     bool sent() const { return state != State::None; }
 };
 
-// The submit request among the tab's exchanges since the click: the last POST whose address
-// contains `addressPart` (any POST when it is empty).
+// The submit request among the tab's exchanges since the click, among the POSTs whose address
+// contains `addressPart` (any POST when it is empty): the last one that says most, a coded
+// answer before a request still out, before a lost one, before an answer with no code. A page
+// may send other POSTs around its submit.
 SubmitRequest findSubmitRequest(const std::vector<BrowserAutomation::NetworkExchange>& exchanges,
                                 const std::string& addressPart);
 

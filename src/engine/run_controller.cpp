@@ -196,7 +196,8 @@ private:
             journal(kEventFailed, {video}, kFailNoVideo);
             return waiter_.waitMs(900) && waiter_.waitMs(900);
         }
-        // A video the site already has is never offered again: its disposal is finished instead.
+        // A video the site already has is never offered again: its disposal is finished instead;
+        // nor is one whose publication is not decided yet.
         if (finishEarlierPublication(*identity)) return waiter_.waitMs(900) && waiter_.waitMs(900);
 
         job_ = services().composer.composeJob(jobAccount(row), video);
@@ -205,7 +206,7 @@ private:
         if (outcome.gaveUp) services().browser.closeBrowser();
         if (outcome.accountUnusable) table().setCell(accountRow(), kColumnIndex, kBannedMark);
         recordOutcome(*identity, outcome);
-        keepSiteId(outcome.siteId);
+        if (outcome.published()) keepSiteId(outcome.siteId);
         if (outcome.published()) return finishPublication(*identity, done) && waiter_.waitMs(900);
         if (waiter_.stopped()) return false;
         table().setCell(accountRow(), kColumnStatus, outcome.verdict == Verdict::Unknown ? "结果待核实" : "上传失败");
@@ -246,8 +247,8 @@ private:
         return entry;
     }
 
-    // The site's id of the account goes into its file after the first publication that read
-    // it, so that a browser logged in as another account is recognised from then on.
+    // The site's id of the account goes into its file after its first publication, so that a
+    // browser logged in as another account is recognised from then on.
     void keepSiteId(const std::string& siteId) {
         if (siteId.empty() || !job_.siteId.empty() || !env_.readAccountFile || !env_.writeAccountFile) return;
         const std::filesystem::path file = env_.accountFolder / std::filesystem::u8path(turnId_ + ".json");
@@ -287,11 +288,13 @@ private:
         return {id, nickname, record.text(kSiteIdKey)};
     }
 
+    // True when the video is not to be published now: the site has it (its disposal is
+    // finished instead), or whether it has it is not decided yet.
     bool finishEarlierPublication(const VideoIdentity& video) {
         if (!env_.journal) return false;
         const std::optional<JournalEntry> open = env_.journal->openPublicationOf(video);
-        if (!open || open->event != kEventSubmitted) return false;
-        disposeAndRecord(video);
+        if (!open) return false;
+        if (open->event == kEventSubmitted) disposeAndRecord(video);
         return true;
     }
 
