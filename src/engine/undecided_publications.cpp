@@ -1,5 +1,6 @@
 #include "engine/undecided_publications.h"
 
+#include <algorithm>
 #include <map>
 
 namespace clipmill {
@@ -52,7 +53,13 @@ SubmissionMatch matchSubmission(const std::string& title, long long submittedAt,
         match.submission = submission;
         return match;
     }
-    if (now >= submittedAt + kNotFoundAfterSeconds) match.decision = SubmissionMatch::Decision::NotPublished;
+    // Only a list that reaches back past the submit can say it is not there: a list whose
+    // oldest entry is newer may hold it on a later page.
+    const bool reachesBack = std::any_of(list->begin(), list->end(), [submittedAt](const SiteSubmission& s) {
+        return s.createdEpoch != 0 && s.createdEpoch < submittedAt - kClockSlackSeconds;
+    });
+    if ((list->empty() || reachesBack) && now >= submittedAt + kNotFoundAfterSeconds)
+        match.decision = SubmissionMatch::Decision::NotPublished;
     return match;
 }
 

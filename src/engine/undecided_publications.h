@@ -27,8 +27,9 @@ struct SubmissionMatch {
 };
 
 // What the site's list says of an undecided publication: a submission with the same title
-// made no earlier than the submit (less the slack) proves it; none after kNotFoundAfterSeconds
-// refutes it; otherwise it stays undecided. `submittedAt` and `now` are seconds since 1970.
+// made no earlier than the submit (less the slack) proves it; none, kNotFoundAfterSeconds after
+// the submit, in a list that is empty or reaches back past the submit, refutes it; otherwise
+// it stays undecided. `submittedAt` and `now` are seconds since 1970.
 SubmissionMatch matchSubmission(const std::string& title, long long submittedAt,
                                 const std::optional<std::vector<SiteSubmission>>& list, long long now);
 

@@ -123,7 +123,13 @@ TEST(MatchSubmission, TitleAndTimeDecide) {
         {"ListedWithTheSiteClockBehind", std::vector<SiteSubmission>{{"1", "BV1", "一", kSubmitAt - 100}}, 1, D::Published},
         {"SameTitleButOlder", std::vector<SiteSubmission>{{"1", "BV1", "一", kSubmitAt - 200}}, 1, D::Undecided},
         {"OtherTitle", std::vector<SiteSubmission>{{"1", "BV1", "二", kSubmitAt + 30}}, 29, D::Undecided},
-        {"OtherTitleAfterHalfAnHour", std::vector<SiteSubmission>{{"1", "BV1", "二", kSubmitAt + 30}}, 30, D::NotPublished},
+        {"OtherTitleAfterHalfAnHourInAListThatReachesBack",
+         std::vector<SiteSubmission>{{"1", "BV1", "二", kSubmitAt + 30}, {"0", "BV0", "三", kSubmitAt - 3600}}, 30,
+         D::NotPublished},
+        {"EmptyListAfterHalfAnHour", std::vector<SiteSubmission>{}, 30, D::NotPublished},
+        // Twenty newer submissions fill the first page: it may be on the next one.
+        {"AListThatDoesNotReachBackNeverRefutes", std::vector<SiteSubmission>{{"1", "BV1", "二", kSubmitAt + 30}}, 90,
+         D::Undecided},
         {"NoListNeverRefutes", std::nullopt, 600, D::Undecided},
     };
     for (const auto& c : cases) {
