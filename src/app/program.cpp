@@ -91,7 +91,7 @@ RunEnvironment Program::runEnvironment() {
     env.submissionsOf = [this](const std::string& accountId) {
         StopSignal never;
         Waiter waiter(clock_, never);
-        return services_->browser.submissionsOf(accountId, waiter);
+        return services_->browser.submissionsOf(accountId, waiter, true);
     };
     env.tellUser = [this](const std::string& text) { desktop_.dialogs.information(text); };
     env.awaitStartupCheck = [this](Waiter& waiter) {
@@ -149,10 +149,12 @@ void Program::finishUnfinishedPublications() {
                 return browser.tabTextOf(accountId, tabId);
             };
             pages.successWords = services_->profiles.reload()->alternatives(role::kSuccessText);
+            // Only browsers still running are asked: none is opened at start-up. The others
+            // are asked at the start of their account's turn.
             pages.submissionsOf = [this](const std::string& accountId) {
                 StopSignal never;
                 Waiter waiter(clock_, never);
-                return services_->browser.submissionsOf(accountId, waiter);
+                return services_->browser.submissionsOf(accountId, waiter, false);
             };
             finishOpenPublications(journal_, services_->material, pages,
                                    [] { return static_cast<long long>(std::time(nullptr)); });

@@ -122,11 +122,12 @@ std::optional<std::string> BrowserSession::tabTextOf(const std::string& accountI
     return services_.automation.form_target_text(found, tabId);
 }
 
-std::optional<std::vector<SiteSubmission>> BrowserSession::submissionsOf(const std::string& accountId, Waiter& waiter) {
+std::optional<std::vector<SiteSubmission>> BrowserSession::submissionsOf(const std::string& accountId, Waiter& waiter,
+                                                                         bool startBrowser) {
     if (services_.addresses.archives.empty()) return std::nullopt;
     InterruptScope interruptible(waiter.stopSignal());
     int found = services_.automation.form_find_started(profileDirectory(accountId));
-    if (found <= 0 && tryStart(accountId, waiter) != 0)
+    if (found <= 0 && startBrowser && tryStart(accountId, waiter) != 0)
         found = services_.automation.form_find_started(profileDirectory(accountId));
     if (found <= 0) return std::nullopt;
     return readSiteSubmissions(services_.automation.form_fetch_text(found, services_.addresses.archives, kFetchTimeoutMs));

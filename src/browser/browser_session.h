@@ -72,8 +72,10 @@ public:
     // changes nothing.
     std::optional<std::string> tabTextOf(const std::string& accountId, const std::string& tabId);
     // The account's submissions list, read with its cookies in the browser on its own profile
-    // (started when none runs there); nothing when it could not be read or the check is off.
-    std::optional<std::vector<SiteSubmission>> submissionsOf(const std::string& accountId, Waiter& waiter);
+    // (started when none runs there and `startBrowser`); nothing when it could not be read or
+    // the check is off.
+    std::optional<std::vector<SiteSubmission>> submissionsOf(const std::string& accountId, Waiter& waiter,
+                                                             bool startBrowser);
     // The sign-in page's address: page.ini's, else the site's.
     std::string loginPage() const;
 
