@@ -55,6 +55,7 @@ void appendJournalRows(const std::vector<JournalEntry>& entries, std::vector<Jou
         row.video = std::filesystem::u8path(entry.video.path).filename().string();
         row.title = entry.title;
         row.failed = failed;
+        row.published = entry.event == kEventSubmitted;
         row.undecided = unknown;
         row.result = failed ? "上传失败" : unknown ? "待核实" : "已发布";
         row.reason = reasonShown(entry);
@@ -70,7 +71,7 @@ std::string rowDay(const JournalRow& row) { return row.time.substr(0, 10); }
 std::map<std::string, int> publishedOn(const std::vector<JournalRow>& rows, const std::string& day) {
     std::map<std::string, int> counts;
     for (const JournalRow& row : rows)
-        if (!row.failed && rowDay(row) == day) ++counts[row.accountId];
+        if (row.published && rowDay(row) == day) ++counts[row.accountId];
     return counts;
 }
 

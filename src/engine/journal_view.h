@@ -21,6 +21,7 @@ struct JournalRow {
     std::string reason;  // a failure's reason; a publication's evidence and the site's number
     std::string recordFolder;
     bool failed = false;
+    bool published = false;  // the site has it (a "submitted" line)
     bool undecided = false;  // an unknown outcome nothing has decided since
     VideoIdentity file;      // the video file the line names
 };

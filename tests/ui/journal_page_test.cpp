@@ -108,6 +108,10 @@ TEST(JournalPage, AnUnknownOutcomeCanBeDecidedByHand) {
     ASSERT_TRUE(waitUntil([&] { return model.rowCount() == 1; }));
     EXPECT_EQ(cell(model, 0, ui::JournalModel::Result), "待核实");
     EXPECT_EQ(cell(model, 0, ui::JournalModel::Reason), "已提交，未见网站答复，结果待核实");
+    page.setToday("2024-05-02");
+    page.refresh();
+    ASSERT_TRUE(waitUntil([&] { return !page.loading(); }));
+    EXPECT_EQ(page.findChild<QLabel*>("发布记录_今日")->text(), ui::toQt("今日已发：无"));  // not known to be published
 
     auto* table = page.findChild<QTableView*>("发布记录_表格");
     auto* published = page.findChild<QPushButton*>("发布记录_已发布");
