@@ -103,6 +103,8 @@ public:
     };
     // 1 when recording started.
     virtual int form_network_record(int handle) { return 0; }
+    // Ends the record (the page's requests go on untouched); what it holds can still be read.
+    virtual int form_network_stop(int handle) { return 0; }
     // What was recorded since form_network_record, in the order the requests were sent.
     virtual std::vector<NetworkExchange> form_network_exchanges(int handle) { return {}; }
     // The target id of the driven tab, "" when none.

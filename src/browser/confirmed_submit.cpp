@@ -1,6 +1,7 @@
 #include "browser/confirmed_submit.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "browser/interrupt.h"
 #include "support/web_address.h"
@@ -48,11 +49,21 @@ PublishOutcome ConfirmedSubmit::run() {
         return outcome;
     }
     recording_ = browser_.form_network_record(work_.handle()) == 1;
+    const std::optional<FailureReason> notClicked = clickOnce();
+    const SubmitSign sign = notClicked ? SubmitSign::Waiting : watch();
+    // The record lives only as long as the submit is watched: the page's later requests,
+    // the next video's upload among them, go their way untouched.
+    if (recording_) browser_.form_network_stop(work_.handle());
+    return notClicked ? notPublished(*notClicked) : verdict(sign);
+}
+
+// The first click, once it is written down; why there was none otherwise.
+std::optional<FailureReason> ConfirmedSubmit::clickOnce() {
     const SubmittingFacts facts{work_.landedAddress(), browser_.form_page_target(work_.handle())};
-    if (work_.context().onSubmitting && !work_.context().onSubmitting(facts)) return notPublished(journalFailure());
-    if (work_.stopped()) return notPublished(stoppedFailure());
-    if (!click()) return notPublished(elementMissingFailure(role::kSubmit, work_.selector(role::kSubmit)));
-    return verdict(watch());
+    if (work_.context().onSubmitting && !work_.context().onSubmitting(facts)) return journalFailure();
+    if (work_.stopped()) return stoppedFailure();
+    if (!click()) return elementMissingFailure(role::kSubmit, work_.selector(role::kSubmit));
+    return std::nullopt;
 }
 
 bool ConfirmedSubmit::click() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "browser/page_work.h"
 #include "browser/submit_confirmation.h"
 
@@ -23,6 +25,7 @@ public:
     PublishOutcome run();
 
 private:
+    std::optional<FailureReason> clickOnce();
     SubmitLook look();
     SubmitSign judge(const SubmitLook& seen) { return judgeSubmit(seen, addresses_); }
     bool click();

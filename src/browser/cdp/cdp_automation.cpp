@@ -380,6 +380,21 @@ int CdpAutomation::form_network_record(int handle) {
     return recording ? 1 : 0;
 }
 
+int CdpAutomation::form_network_stop(int handle) {
+    std::shared_ptr<NetworkRecord> record;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = networkRecords_.find(handle);
+        if (it == networkRecords_.end() || !it->second) return 0;
+        record = std::move(it->second);
+        networkRecords_.erase(it);
+    }
+    record->stop();  // outside the lock: it waits for the connection's
+    std::lock_guard lock(mutex_);
+    closedRecords_[handle] = record->exchanges();
+    return 1;
+}
+
 // A browser that died right after a request went out still tells of that request: the
 // record outlives it.
 std::vector<BrowserAutomation::NetworkExchange> CdpAutomation::form_network_exchanges(int handle) {

@@ -59,6 +59,7 @@ public:
     int form_analog_keyboard_ex(int handle, const std::string& virtualKey, int modifiers) override;
     int form_upload_file(int handle, int chooser, const std::string& path) override;
     int form_network_record(int handle) override;
+    int form_network_stop(int handle) override;
     std::vector<NetworkExchange> form_network_exchanges(int handle) override;
     std::string form_page_target(int handle) override;
     std::optional<std::string> form_fetch_text(int handle, const std::string& url, int timeoutMs) override;
