@@ -35,6 +35,7 @@ mkdir -p "$reports"
 # Reports go to files, one per process, so that a report from a child whose output a test
 # throws away is still seen.
 export ASAN_OPTIONS="log_path=$reports/asan:halt_on_error=1:detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$(realpath tests/lsan.supp):print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$reports/ubsan:halt_on_error=1:print_stacktrace=1"
 
 status=0
