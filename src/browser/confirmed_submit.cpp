@@ -118,7 +118,7 @@ SubmitSign ConfirmedSubmit::watch() {
         SubmitSign sign = judge(look());
         if (sign == SubmitSign::Verification && ++verifications <= kMostVerifications) sign = awaitVerification();
         if (sign != SubmitSign::Waiting) return sign;
-        if (maySent()) {
+        if (mayHaveSent()) {
             if (!recording_ && sinceMs(lastClickMs_) < timing_.noRequestMs) continue;
             if (recording_ && sinceMs(sentSeenMs_) < answerWaitMs) continue;
             return SubmitSign::Waiting;  // overdue: the outcome is not known
@@ -154,14 +154,14 @@ PublishOutcome ConfirmedSubmit::verdict(SubmitSign sign) {
             return outcome;
         }
         case SubmitSign::SignedOut:
-            if (maySent()) return unknown(bannedFailure());
+            if (mayHaveSent()) return unknown(bannedFailure());
             {
                 PublishOutcome outcome = notPublished(bannedFailure());
                 outcome.accountUnusable = true;
                 return outcome;
             }
         case SubmitSign::Lost: return unknown(answerUnseenFailure());
-        case SubmitSign::Gone: return maySent() ? unknown(browserGoneFailure()) : notPublished(browserGoneFailure());
+        case SubmitSign::Gone: return mayHaveSent() ? unknown(browserGoneFailure()) : notPublished(browserGoneFailure());
         case SubmitSign::Verification: {
             // A challenge stands before the request: with none seen sent, nothing went out.
             const FailureReason reason = work_.stopped() ? stoppedFailure() : verificationFailure();
@@ -169,7 +169,7 @@ PublishOutcome ConfirmedSubmit::verdict(SubmitSign sign) {
         }
         default: break;
     }
-    if (maySent()) return unknown(work_.stopped() ? stoppedFailure() : answerUnseenFailure());
+    if (mayHaveSent()) return unknown(work_.stopped() ? stoppedFailure() : answerUnseenFailure());
     if (work_.stopped()) return notPublished(stoppedFailure());
     if (work_.gaveUp()) return notPublished(givenUpFailure(work_.context().giveUpSeconds));
     return notPublished(submitRefusedFailure());

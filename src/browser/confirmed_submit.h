@@ -37,7 +37,7 @@ private:
     PublishOutcome published(SubmitSign sign);
     PublishOutcome notPublished(const FailureReason& reason);
     PublishOutcome unknown(const FailureReason& reason);
-    bool maySent() const { return !recording_ || request_.sent(); }
+    bool mayHaveSent() const { return !recording_ || request_.sent(); }
     long long sinceMs(long long startMs) const;
 
     PageWork& work_;
